@@ -1,0 +1,5 @@
+// Common controls initialisation.
+#pragma once
+
+#include "windef.h"
+

@@ -1,0 +1,5 @@
+// COM initialisation.
+#pragma once
+
+#include "windef.h"
+

@@ -1,0 +1,5 @@
+// OLE initialisation.
+#pragma once
+
+#include "windef.h"
+

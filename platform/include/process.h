@@ -1,0 +1,5 @@
+// The C runtime's thread creation (_beginthreadex).
+#pragma once
+
+#include "windef.h"
+

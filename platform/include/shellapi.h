@@ -1,0 +1,5 @@
+// Shell: opening documents and URLs.
+#pragma once
+
+#include "windef.h"
+

@@ -1,0 +1,5 @@
+// Shell path helpers: joining, removing the file name, existence tests.
+#pragma once
+
+#include "windef.h"
+

@@ -1,0 +1,5 @@
+// GDI: device contexts, bitmaps, blits, pens, brushes, fonts, regions.
+#pragma once
+
+#include "windef.h"
+

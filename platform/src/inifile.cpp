@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "internal/drivemap.h"
+#include "internal/nocase.h"
 #include "internal/errors.h"
 #include "internal/utf.h"
 
@@ -117,13 +118,6 @@ std::wstring Trim(std::wstring_view text) {
   return std::wstring(text.substr(begin, end - begin));
 }
 
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
-}
-
 // The section a line opens, if it is a section line.
 std::optional<std::wstring> SectionOf(const std::wstring& line) {
   std::wstring trimmed = Trim(line);
@@ -148,7 +142,7 @@ std::vector<std::pair<size_t, size_t>> SectionRanges(const IniText& ini, std::ws
     auto name = SectionOf(ini.lines[i]);
     if (!name) continue;
     if (!ranges.empty() && ranges.back().second == SIZE_MAX) ranges.back().second = i;
-    if (SameName(*name, section)) ranges.push_back({i, SIZE_MAX});
+    if (kvplat::SameNameNoCase(*name, section)) ranges.push_back({i, SIZE_MAX});
   }
   if (!ranges.empty() && ranges.back().second == SIZE_MAX) ranges.back().second = ini.lines.size();
   return ranges;
@@ -158,7 +152,7 @@ std::optional<size_t> FindKeyLine(const IniText& ini, std::wstring_view section,
   std::wstring name, value;
   for (auto [begin, end] : SectionRanges(ini, section))
     for (size_t i = begin + 1; i < end; ++i)
-      if (SplitEntry(ini.lines[i], name, value) && SameName(name, key)) return i;
+      if (SplitEntry(ini.lines[i], name, value) && kvplat::SameNameNoCase(name, key)) return i;
   return std::nullopt;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "internal/drivemap.h"
+#include "internal/nocase.h"
 #include "internal/utf.h"
 
 namespace {
@@ -38,13 +39,6 @@ struct Key {
   std::wstring path;  // full path from HKEY_LOCAL_MACHINE, as first written
   std::vector<Value> values;
 };
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  return true;
-}
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == 7; }
 
@@ -207,15 +201,15 @@ class WriteLock {
 
 Key* FindKey(std::vector<Key>& keys, std::wstring_view path) {
   for (auto& key : keys)
-    if (SameName(key.path, path)) return &key;
+    if (kvplat::SameNameNoCase(key.path, path)) return &key;
   return nullptr;
 }
 
 bool KeyExists(std::vector<Key>& keys, std::wstring_view path) {
-  if (SameName(path, kRootName) || FindKey(keys, path)) return true;
+  if (kvplat::SameNameNoCase(path, kRootName) || FindKey(keys, path)) return true;
   std::wstring below = std::wstring(path) + L"\\";
   for (const auto& key : keys)
-    if (key.path.size() > below.size() && SameName(key.path.substr(0, below.size()), below)) return true;
+    if (key.path.size() > below.size() && kvplat::SameNameNoCase(key.path.substr(0, below.size()), below)) return true;
   return false;
 }
 
@@ -314,7 +308,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM d
   bool existed = KeyExists(keys, path);
   bool added = false;
   for (const auto& step : KeyChain(path)) {
-    if (SameName(step, kRootName) || FindKey(keys, step)) continue;
+    if (kvplat::SameNameNoCase(step, kRootName) || FindKey(keys, step)) continue;
     keys.push_back({step, {}});
     added = true;
   }
@@ -335,7 +329,7 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPB
   const Value* value = nullptr;
   if (found)
     for (const auto& v : found->values)
-      if (SameName(v.name, valueName ? valueName : L"")) value = &v;
+      if (kvplat::SameNameNoCase(v.name, valueName ? valueName : L"")) value = &v;
   if (!value) return ERROR_FILE_NOT_FOUND;
   if (type) *type = value->type;
   if (!dataSize) return ERROR_SUCCESS;
@@ -366,7 +360,7 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYT
   }
   std::wstring name = valueName ? valueName : L"";
   auto& values = target->values;
-  auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return SameName(v.name, name); });
+  auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return kvplat::SameNameNoCase(v.name, name); });
   if (it == values.end()) it = values.insert(values.end(), Value{name, type, {}});
   it->type = type;
   it->data = std::move(bytes);

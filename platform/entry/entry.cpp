@@ -4,7 +4,6 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include <windows.h>
 
@@ -21,8 +20,7 @@ int main(int argc, char** argv) {
                  argc > 0 ? argv[0] : "program", kvplat::PrefixRoot().c_str());
     return 1;
   }
-  std::vector<std::wstring> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(kvplat::HostArgumentToWide(argv[i]));
-  std::wstring commandLine = kvplat::JoinArguments(arguments);
+  std::wstring commandLine(
+      kvplat::ArgumentsAfterProgramName(kvplat::CommandLineFromArgs(argc, argv)));
   return wWinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
 }

@@ -42,7 +42,7 @@ const Export kMsImg32[] = {{"AlphaBlend", Proc(&AlphaBlend)}, {"GradientFill", P
 const Export kUser32[] = {{"SetLayeredWindowAttributes", Proc(&SetLayeredWindowAttributes)},
                           {"UpdateLayeredWindow", Proc(&UpdateLayeredWindow)}};
 
-Library gLibraries[] = {{L"msimg32.dll", kMsImg32, 2, {}}, {L"user32.dll", kUser32, 2, {}}};
+Library gLibraries[] = {{L"msimg32.dll", kMsImg32, 2}, {L"user32.dll", kUser32, 2}};
 
 bool SameName(std::wstring_view a, const wchar_t* b) {
   size_t n = std::wcslen(b);

@@ -1,5 +1,7 @@
 #include "ui/framework/XmlDocument.h"
 
+#include "ui/framework/SkinResources.h"
+
 #include <cwchar>
 #include <cwctype>
 
@@ -71,6 +73,26 @@ bool CXmlDocument::ParseUtf8Bytes(const BYTE* bytes, DWORD length) {
   if (count) MultiByteToWideChar(CP_UTF8, 0, source, static_cast<int>(length), text.get(), count);
   text[count] = 0;
   return TakeText(std::move(text));
+}
+
+bool CXmlDocument::ParseSkinFile(LPCWSTR fileName) {
+  ReleaseDocument();
+  if (!fileName) return FailLoad(L"Error opening file");
+  using Status = CSkinResources::ReadStatus;
+  std::vector<BYTE> bytes;
+  bool fromArchive = !CSkinResources::GetResourceArchiveName().empty();
+  Status status = fromArchive ? CSkinResources::ReadArchiveEntry(fileName, kMaxSkinFileSize, bytes)
+                              : CSkinResources::ReadFileBytes(CSkinResources::GetResourceFolder() + fileName,
+                                                              kMaxSkinFileSize, bytes);
+  switch (status) {
+    case Status::Ok: break;
+    case Status::OpenFailed: return FailLoad(fromArchive ? L"Error opening zip file" : L"Error opening file");
+    case Status::NotFound: return FailLoad(L"Could not find ziped file");
+    case Status::Empty: return FailLoad(L"File is empty");
+    case Status::TooLarge: return FailLoad(L"File too large");
+    case Status::ReadFailed: return FailLoad(fromArchive ? L"Could not unzip file" : L"Could not read file");
+  }
+  return ParseUtf8Bytes(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 bool CXmlDocument::TakeText(std::unique_ptr<WCHAR[]> text) {

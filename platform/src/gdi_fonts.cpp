@@ -125,3 +125,9 @@ HFONT CreateFontIndirectW(const LOGFONTW* font) {
   if (!font) return nullptr;
   return static_cast<HFONT>(RegisterGdiObject(std::make_shared<GdiFont>(*font)));
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig allocates its configuration and pattern caches once and keeps them for the
+// life of the process; the leak checker is told so, and still checks everything else.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif

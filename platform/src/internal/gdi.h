@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _PangoFontDescription PangoFontDescription;
+
 namespace kvplat {
 
 enum class GdiKind { Bitmap, Brush, Pen, Font, Region, DC };
@@ -45,7 +47,6 @@ struct GdiPen : GdiObject {
   COLORREF color = 0;
 };
 
-typedef struct _PangoFontDescription PangoFontDescription;
 struct GdiFont : GdiObject {
   explicit GdiFont(const LOGFONTW& lf);
   ~GdiFont() override;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
+#include "support/LocaleScope.h"
 #include "ui/framework/XmlDocument.h"
 
 using SkinUI::CXmlDocument;
@@ -10,16 +10,6 @@ using SkinUI::CXmlNode;
 
 namespace {
 
-// Names of any script are identifiers under the user's locale, which the program's entry
-// point selects; tests select a UTF-8 locale the same way.
-class Utf8Locale {
- public:
-  Utf8Locale() : previous_(std::setlocale(LC_CTYPE, nullptr)) { std::setlocale(LC_CTYPE, "C.UTF-8"); }
-  ~Utf8Locale() { std::setlocale(LC_CTYPE, previous_.c_str()); }
-
- private:
-  std::string previous_;
-};
 
 struct FailureCase {
   const wchar_t* text;
@@ -83,7 +73,7 @@ const SuccessCase kAccepted[] = {
 };
 
 TEST(XmlDocument, AcceptsTheSupportedForms) {
-  Utf8Locale locale;
+  LocaleScope locale("C.UTF-8");  // the entry point selects the user's locale
   for (const auto& c : kAccepted) {
     SCOPED_TRACE(testing::Message() << "text: " << std::wstring(c.text).c_str());
     CXmlDocument doc;
@@ -228,7 +218,7 @@ TEST(XmlDocument, ReparsingDiscardsThePreviousDocument) {
 }
 
 TEST(XmlDocument, DecodesUtf8WithOrWithoutByteOrderMark) {
-  Utf8Locale locale;
+  LocaleScope locale("C.UTF-8");  // the entry point selects the user's locale
   const std::string body = "<窗口 名=\"值\"/>";
   for (const std::string& bytes : {body, "\xEF\xBB\xBF" + body}) {
     CXmlDocument doc;

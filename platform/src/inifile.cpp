@@ -3,6 +3,7 @@
 // ANSI code page; a write keeps the file's encoding (new files are UTF-8).
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -40,20 +41,10 @@ std::string HostFileName(LPCWSTR fileName) {
 
 // Bytes in the ANSI code page: the codeset of the process locale.
 std::wstring AnsiToWide(const std::string& bytes) {
-  std::wstring text;
-  std::mbstate_t state{};
-  for (size_t i = 0; i < bytes.size();) {
-    wchar_t c = 0;
-    size_t used = std::mbrtowc(&c, bytes.data() + i, bytes.size() - i, &state);
-    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2)) {
-      text += L'\xFFFD';
-      state = {};
-      ++i;
-      continue;
-    }
-    text += c;
-    i += used == 0 ? 1 : used;
-  }
+  int size = static_cast<int>(bytes.size());
+  int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring text(static_cast<size_t>(std::max(length, 0)), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
   return text;
 }
 

@@ -293,7 +293,10 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PHKEY res
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result) {
   if (!subKey) return RegOpenKeyExW(key, nullptr, options, desired, result);
-  std::wstring wide = kvplat::Utf8ToWide(subKey);
+  int length = MultiByteToWideChar(CP_ACP, 0, subKey, -1, nullptr, 0);
+  if (length <= 0) return ERROR_NO_UNICODE_TRANSLATION;
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, subKey, -1, wide.data(), length);
   return RegOpenKeyExW(key, wide.c_str(), options, desired, result);
 }
 

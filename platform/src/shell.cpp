@@ -1,4 +1,5 @@
-// The shell: special folders and item lists, directory trees, opening URLs.
+// The shell: special folders and item lists, directory trees, opening URLs, splitting
+// command lines.
 #include <sys/stat.h>
 
 #include <windows.h>
@@ -11,7 +12,9 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <vector>
 
+#include "internal/cmdline.h"
 #include "internal/drivemap.h"
 #include "internal/errors.h"
 #include "internal/itemlist.h"
@@ -88,6 +91,43 @@ PIDLIST_ABSOLUTE NewItemList(const std::wstring& windowsPath) {
 }  // namespace kvplat
 
 void CoTaskMemFree(LPVOID memory) { std::free(memory); }
+
+HLOCAL LocalFree(HLOCAL memory) {
+  std::free(memory);
+  return nullptr;
+}
+
+LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* argumentCount) {
+  if (!argumentCount) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::vector<std::wstring> args;
+  if (commandLine && *commandLine) {
+    args = kvplat::SplitCommandLine(commandLine);
+  } else {
+    WCHAR self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    args.push_back(self);
+  }
+  // The pointer array, then every argument with its terminator, in one block.
+  size_t bytes = (args.size() + 1) * sizeof(LPWSTR);
+  for (const auto& arg : args) bytes += (arg.size() + 1) * sizeof(WCHAR);
+  auto** argv = static_cast<LPWSTR*>(std::malloc(bytes));
+  if (!argv) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto* text = reinterpret_cast<WCHAR*>(argv + args.size() + 1);
+  for (size_t i = 0; i < args.size(); ++i) {
+    argv[i] = text;
+    std::wmemcpy(text, args[i].c_str(), args[i].size() + 1);
+    text += args[i].size() + 1;
+  }
+  argv[args.size()] = nullptr;
+  *argumentCount = static_cast<int>(args.size());
+  return argv;
+}
 
 HRESULT SHGetSpecialFolderLocation(HWND, int folder, PIDLIST_ABSOLUTE* item) {
   if (!item) return E_INVALIDARG;

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "CommonUtils.h"
 #include "internal/drivemap.h"
+#include "internal/folderpicker.h"
 #include "support/TempPrefix.h"
 
 namespace {
@@ -115,4 +117,31 @@ TEST(MoveFileRetry, ReplacesTheTargetUnlessItIsHeldOpen) {
   EXPECT_TRUE(MoveFileRetry(L"C:\\source", L"C:\\target"));
   EXPECT_EQ(ReadHostFile(prefix.Host("drive_c/target")), "new");
   EXPECT_FALSE(std::filesystem::exists(prefix.Host("drive_c/source")));
+}
+
+TEST(BrowseForFolder, OpensOnTheInitialFolderAndEndsTheChoiceWithABackslash) {
+  TempPrefix prefix;
+  std::string drive = prefix.AddDrive('d');
+  std::filesystem::create_directories(drive + "/My Games/Kavro网络");
+  struct Case {
+    const wchar_t* initial;
+    std::optional<std::string> answer;
+    std::wstring result;
+    std::string askedFolder;
+  } cases[] = {
+      {L"D:\\My Games\\Kavro网络", drive + "/My Games", L"D:\\My Games\\", drive + "/My Games/Kavro网络"},
+      {L"D:\\My Games", drive, L"D:\\", drive + "/My Games"},
+      {L"D:\\My Games", std::nullopt, L"", drive + "/My Games"},
+  };
+  for (const auto& c : cases) {
+    kvplat::FolderPickerRequest asked;
+    kvplat::SetFolderPickerHook([&](const kvplat::FolderPickerRequest& request) {
+      asked = request;
+      return c.answer;
+    });
+    EXPECT_EQ(BrowseForFolder(nullptr, c.initial), c.result) << c.initial;
+    EXPECT_EQ(asked.title, L"选择文件夹");
+    EXPECT_EQ(asked.initialFolder, c.askedFolder);
+  }
+  kvplat::SetFolderPickerHook(nullptr);
 }

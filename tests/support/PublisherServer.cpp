@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -133,6 +134,41 @@ std::vector<std::string> PublisherServer::RequestsFor(const std::string& path) c
   for (auto& line : RequestLog())
     if (line.find(key) != std::string::npos) found.push_back(line);
   return found;
+}
+
+bool WriteRandomFile(const std::string& path, uint64_t size, uint64_t seed) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  std::vector<uint64_t> block(1 << 17);  // 1 MiB
+  uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+  bool ok = true;
+  for (uint64_t left = size; left > 0 && ok;) {
+    for (auto& word : block) {  // xorshift64*
+      state ^= state >> 12;
+      state ^= state << 25;
+      state ^= state >> 27;
+      word = state * 0x2545F4914F6CDD1Dull;
+    }
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(left, block.size() * sizeof(uint64_t)));
+    ok = std::fwrite(block.data(), 1, piece, file) == piece;
+    left -= piece;
+  }
+  return std::fclose(file) == 0 && ok;
+}
+
+TFileDigest DigestFile(const std::string& path) {
+  TFileDigest digest;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return digest;
+  std::vector<unsigned char> buffer(1 << 20);
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) {
+    for (size_t i = 0; i < n; ++i) hash = (hash ^ buffer[i]) * 0x100000001b3ull;
+    digest.size += n;
+  }
+  std::fclose(file);
+  digest.hash = hash;
+  return digest;
 }
 
 int ClosedLocalPort() {

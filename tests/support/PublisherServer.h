@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,17 @@ class PublisherServer {
   pid_t pid_ = -1;
   int port_ = 0;
 };
+
+// Writes `size` pseudo-random bytes (fixed by `seed`) to a host file, for the server to
+// serve; false on failure.
+bool WriteRandomFile(const std::string& path, uint64_t size, uint64_t seed);
+// 64-bit FNV-1a digest of a host file's bytes (0 when it cannot be read), and its length.
+struct TFileDigest {
+  uint64_t hash = 0;
+  uint64_t size = 0;
+  bool operator==(const TFileDigest&) const = default;
+};
+TFileDigest DigestFile(const std::string& path);
 
 // A loopback port on which nothing listens (it was bound and released just now).
 int ClosedLocalPort();

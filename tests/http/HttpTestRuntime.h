@@ -1,0 +1,39 @@
+// The runtime an HTTP test needs: a machine prefix, the main-thread dispatch, both
+// channels, the 500 ms scheduler timer and a local publisher server, plus a bounded
+// message loop that runs until a condition holds.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "support/PublisherServer.h"
+#include "support/TempPrefix.h"
+
+class HttpTestRuntime : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Stops the 500 ms scheduler timer, for tests that drive its work themselves.
+  void StopSchedulerTimer();
+  // Runs the message loop until `done` holds or `timeoutMs` passed; returns `done()`.
+  static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+  // Runs the message loop for a while.
+  static void PumpFor(DWORD ms);
+
+  // A folder the server serves (host path) and its Windows name for local files.
+  std::string ServedPath(const std::string& name) const { return served_ + "/" + name; }
+  std::string LocalHostPath(const std::string& name) const;
+  std::wstring LocalPath(const std::string& name) const;
+
+  std::unique_ptr<TempPrefix> prefix_;
+  std::unique_ptr<PublisherServer> server_;
+  std::string served_;
+
+ private:
+  UINT_PTR timer_ = 0;
+};

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "Http/CurlWorkshop.h"
 #include "Http/HttpLog.h"
+#include "Runtime/BufferStream.h"
 #include "Runtime/TextUtils.h"
 
 CCurlHttp::CCurlHttp(CurlListener* listener) : CCurlBase(listener), headers_(ProtoValue::kObject) {}
@@ -60,11 +62,11 @@ void CCurlHttp::UpdateStatus() {
   CURLcode query = curl_easy_getinfo(Easy(), CURLINFO_RESPONSE_CODE, &code);
   httpCode_ = static_cast<int>(code);
   if (query != CURLE_OK || code < 100 || code > 399)
-    KV_LOG_CONSOLE_FILE(kLogError, L"CCurlHttp::OnRecieveHeader HTTP error code:%d httpcode:%d ",
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Error, L"CCurlHttp::OnRecieveHeader HTTP error code:%d httpcode:%d ",
                         static_cast<int>(query), httpCode_);
   if (httpCode_ == 200 && resumeRequested) {
     // The server ignored the requested range and sends the whole body.
-    KV_LOG_CONSOLE_FILE(kLogInfo, L"httpcode==200 不支持断点续传，清空文件");
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Info, L"httpcode==200 不支持断点续传，清空文件");
     if (output_) output_->Clear();
   }
 }
@@ -99,15 +101,15 @@ void CCurlHttp::StoreHeader(const char* data, size_t length) {
 size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
   if (IsErrorStatus()) {
     std::wstring start = AnsiToWide(std::string(data, std::min<size_t>(length, 1000)));
-    KV_LOG_FILE(kLogError, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %s", httpCode_,
+    HTTP_LOG_FILE(LogLevel_Error, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %s", httpCode_,
                 start.c_str());
     return 0;
   }
   if (!output_) return 0;
-  int written = output_->Write(data, static_cast<int>(length));
+  int32_t written = output_->Write(data, static_cast<uint32_t>(length));
   if (written < 0) {
-    KV_LOG_CONSOLE_FILE(kLogError, L"CCurlHttp::OnRecieveBody  Write file error %d",
-                        output_->ErrorCode());
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Error, L"CCurlHttp::OnRecieveBody  Write file error %d",
+                        output_->errorCode);
     return 0;
   }
   return static_cast<size_t>(written);
@@ -116,12 +118,12 @@ size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
 size_t CCurlHttp::OnSendBody(char* buffer, size_t capacity) {
   if (!input_ || uploadTotal_ == 0 || uploadSent_ >= uploadTotal_) return 0;
   size_t want = static_cast<size_t>(std::min<uint64_t>(capacity, uploadTotal_ - uploadSent_));
-  int read = input_->Read(buffer, static_cast<int>(want));
+  int32_t read = input_->Read(buffer, static_cast<uint32_t>(want));
   if (read >= 0) {
     uploadSent_ += static_cast<uint64_t>(read);
     return static_cast<size_t>(read);
   }
-  KV_LOG_CONSOLE_FILE(kLogError, L"CCurlHttp::OnSendBody  Read file error %d", errno);
+  HTTP_LOG_CONSOLE_FILE(LogLevel_Error, L"CCurlHttp::OnSendBody  Read file error %d", errno);
   return 0;
 }
 

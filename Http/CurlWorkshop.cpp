@@ -29,7 +29,7 @@ void CCurlWorkshop::Init() {
   CAutoLock guard(&lock_);
   if (multi_) return;
   multi_ = curl_multi_init();
-  KV_LOG_FILE(kLogInfo, L"CCurlWorkshop::Init() %x",
+  HTTP_LOG_FILE(LogLevel_Info, L"CCurlWorkshop::Init() %x",
               static_cast<unsigned int>(reinterpret_cast<uintptr_t>(multi_)));
 }
 
@@ -151,7 +151,7 @@ void CCurlWorkshop::AddPending(const CRefPtr<CCurlBase>& transfer) {
     running_.push_back(transfer);
     return;
   }
-  KV_LOG_CONSOLE_FILE(kLogError, L"CCurlWorkshop::ProcessPending curl_multi_add_handle error:%d",
+  HTTP_LOG_CONSOLE_FILE(LogLevel_Error, L"CCurlWorkshop::ProcessPending curl_multi_add_handle error:%d",
                       static_cast<int>(code));
   PostTransferDone(transfer.Get(), CURLE_FAILED_INIT);
 }

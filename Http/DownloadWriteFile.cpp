@@ -18,9 +18,10 @@ bool DownloadWriteFile::IsOpen() const { return file_.IsOpen(); }
 
 // Open and write failures are logged with the same texts.
 void DownloadWriteFile::Fail(int type, int code, int systemError) {
-  KV_LOG_CONSOLE(kLogError, L"[DownloadWriteFile]打开错误:%d", systemError);
-  KV_LOG_FILE(kLogError, L"[DownloadWriteFile]打开错误 %d:%d", 1, systemError);
-  SetError(type, code);
+  HTTP_LOG_CONSOLE(LogLevel_Error, L"[DownloadWriteFile]打开错误:%d", systemError);
+  HTTP_LOG_FILE(LogLevel_Error, L"[DownloadWriteFile]打开错误 %d:%d", 1, systemError);
+  errorType = type;
+  errorCode = code;
 }
 
 bool DownloadWriteFile::Open(const std::wstring& path) {
@@ -49,23 +50,25 @@ uint64_t DownloadWriteFile::Length() {
   }
 }
 
-int DownloadWriteFile::Write(const void* data, int count) {
+int32_t DownloadWriteFile::Write(const void* data, uint32_t count) {
   if (!file_.IsOpen()) {
-    SetError(kErrUser, kCodeNotOpen);
+    errorType = kErrUser;
+    errorCode = kCodeNotOpen;
     return -1;
   }
   try {
-    file_.Write(data, static_cast<unsigned int>(count));
+    file_.Write(data, count);
   } catch (const CFileExException& e) {
     Fail(kErrSys, e.code, e.code);
     return -1;
   }
-  return count;
+  return static_cast<int32_t>(count);
 }
 
 void DownloadWriteFile::Close() {
   if (file_.IsOpen()) file_.Abort();
-  SetError(0, 0);
+  errorType = 0;
+  errorCode = 0;
 }
 
 void DownloadWriteFile::Clear() {
@@ -79,6 +82,7 @@ void DownloadWriteFile::Clear() {
     // Appending after a failed truncation would corrupt the file: stop writing, so that
     // the transfer fails and is retried.
     file_.Abort();
-    SetError(kErrSys, e.code);
+    errorType = kErrSys;
+    errorCode = e.code;
   }
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Runtime/BaseStream.h"
+#include "Runtime/BufferStream.h"
 #include "Runtime/FileEx.h"
 
 class DownloadWriteFile : public OBaseStream {
@@ -15,7 +15,7 @@ class DownloadWriteFile : public OBaseStream {
   // Opens (or creates) the file, keeping its content, positioned at its end. Others may
   // read it but not write it while it is open.
   bool Open(const std::wstring& path);
-  int Write(const void* data, int count) override;
+  int32_t Write(const void* data, uint32_t count) override;
   // Closes the file if it is open and clears the error pair.
   void Close() override;
   // Truncates the open file to nothing; deletes the file when it is not open.

@@ -4,7 +4,7 @@
 
 #include "Http/CurlWorkshop.h"
 #include "Http/HttpMgr.h"
-#include "Runtime/BaseStream.h"
+#include "Runtime/BufferStream.h"
 #include "Runtime/TextUtils.h"
 
 namespace {

@@ -89,6 +89,7 @@ class CHttpBase {
 
  private:
   friend class CHttpMgr;
+  friend bool Submit(CHttpBase* task, CHttpMgr* manager);
 };
 
 // Submits a task to a manager (see CHttpMgr); defined with the manager.

@@ -3,19 +3,19 @@
 #include "Http/HttpChannels.h"
 #include "Http/HttpLog.h"
 #include "Http/HttpMgr.h"
-#include "Runtime/BaseStream.h"
+#include "Runtime/BufferStream.h"
 
 CHttpCommand::CHttpCommand() : CHttpBase(CommandWorkshop(), CommandManager()) {}
 
 bool CHttpCommand::Start() {
-  KV_LOG_TRACE(kLogInfo, L"CHttpCommand::Start");
+  HTTP_LOG_TRACE(LogLevel_Info, L"CHttpCommand::Start");
   if (running_) return false;
   Detach();
   auto* transfer = new CCurlHttp(manager_);
   transfer_ = transfer;
   transfer->SetOutput(new OBufferStream());
   if (method_ == kPost && !body_.empty())
-    transfer->SetInput(new IBufferStream(static_cast<unsigned int>(body_.size()), body_.data()));
+    transfer->SetInput(new IBufferStream(static_cast<uint32_t>(body_.size()), body_.data()));
   return CHttpBase::Start();
 }
 
@@ -27,10 +27,10 @@ std::string CHttpCommand::TakeResponse() {
   if (!transfer || !transfer->Output()) return {};
   CAutoLock guard(&transfer->StreamLock());
   auto* output = static_cast<OBufferStream*>(transfer->Output());
-  if (output->ErrorCode() != 0 || output->ErrorType() != 0)
-    SetResultCode(result_, output->ErrorType(), output->ErrorCode());
-  if (!output->Data()) return {};
-  return std::string(reinterpret_cast<const char*>(output->Data()), output->Size());
+  if (output->errorCode != 0 || output->errorType != 0)
+    SetResultCode(result_, output->errorType, output->errorCode);
+  if (!output->data) return {};
+  return std::string(reinterpret_cast<const char*>(output->data), output->size);
 }
 
 void CHttpCommand::Done(CURLcode result) {
@@ -41,13 +41,13 @@ void CHttpCommand::Done(CURLcode result) {
   THttpOutcome outcome = Classify();
   result_.Clear();
   if (ShouldRetry(outcome)) {
-    KV_LOG_TRACE_FILE(kLogInfo, kLogInfo, L"CHttpCommand::Done() 重试.... code:%d errtype:%d  url:%s ",
+    HTTP_LOG_TRACE_FILE(LogLevel_Info, LogLevel_Info, L"CHttpCommand::Done() 重试.... code:%d errtype:%d  url:%s ",
                       outcome.code, static_cast<int>(outcome.type), url_.c_str());
     ArmRetry(CommandManager());
     return;
   }
   if (outcome.type != kErrOk) {
-    KV_LOG_TRACE_FILE(kLogInfo, kLogInfo, L"CHttpCommand::Done()  code:%d errtype:%d  url:%s ",
+    HTTP_LOG_TRACE_FILE(LogLevel_Info, LogLevel_Info, L"CHttpCommand::Done()  code:%d errtype:%d  url:%s ",
                       outcome.code, static_cast<int>(outcome.type), url_.c_str());
     // A failed attempt may have left part of a body behind; the requester gets none.
     response.clear();

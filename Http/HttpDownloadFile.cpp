@@ -7,23 +7,6 @@
 #include "Http/HttpLog.h"
 #include "Http/HttpMgr.h"
 
-namespace {
-
-// A Content-Length value: leading white space and a sign allowed, digits up to the first
-// other character, 0 without digits.
-int64_t ParseLength(const std::wstring& text) {
-  size_t at = 0;
-  while (at < text.size() && iswspace(text[at])) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) negative = text[at++] == L'-';
-  int64_t value = 0;
-  for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at)
-    value = value * 10 + (text[at] - L'0');
-  return negative ? -value : value;
-}
-
-}  // namespace
-
 CHttpDownloadFile::CHttpDownloadFile() : CHttpBase(DownloadWorkshop(), DownloadManager()) {}
 
 bool CHttpDownloadFile::StartDownload(const std::wstring& url, const std::wstring& localPath,
@@ -48,13 +31,13 @@ bool CHttpDownloadFile::Start() {
   transfer->EnableProgress();
   auto* writer = new DownloadWriteFile();
   if (!writer->Open(localPath_)) {
-    THttpOutcome failure{static_cast<ErrType>(writer->ErrorType()), writer->ErrorCode()};
+    THttpOutcome failure{static_cast<ErrType>(writer->errorType), writer->errorCode};
     delete writer;
     if (doneCallback_) doneCallback_(userData_, failure.type, failure.code);
     return false;
   }
   transfer->SetOutput(writer);
-  KV_LOG_FILE(kLogInfo, L"CHttpDownloadFile::Start() localPath:%s", localPath_.c_str());
+  HTTP_LOG_FILE(LogLevel_Info, L"CHttpDownloadFile::Start() localPath:%s", localPath_.c_str());
   if (!PrepareLocalFile(writer->Length())) return false;
   return CHttpBase::Start();
 }
@@ -70,23 +53,23 @@ bool CHttpDownloadFile::PrepareLocalFile(uint64_t size) {
     writer->Clear();
     rangeStart_ = 0;
   } else if (size > expectedSize_) {
-    KV_LOG_TRACE_FILE(kLogError, kLogError, L"%s文件大小(%lld)大于预期(%lld)大小  ", path,
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Error, L"%s文件大小(%lld)大于预期(%lld)大小  ", path,
                       static_cast<long long>(size), static_cast<long long>(expectedSize_));
     transfer->resumeRequested = false;
     writer->Clear();
     rangeStart_ = 0;
   } else if (size == expectedSize_) {
-    KV_LOG_TRACE_FILE(kLogError, kLogInfo, L"文件大小等于预计大小，下载已完成 %s pos:%lld", path,
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Info, L"文件大小等于预计大小，下载已完成 %s pos:%lld", path,
                       static_cast<long long>(size));
     if (doneCallback_) doneCallback_(userData_, kErrOk, 0);
     return false;
   } else if (size > 0) {
-    KV_LOG_TRACE_FILE(kLogError, kLogInfo, L"开始断点下载 %s pos:%lld", path,
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Info, L"开始断点下载 %s pos:%lld", path,
                       static_cast<long long>(size));
     transfer->resumeRequested = true;
     rangeStart_ = size;
   } else {
-    KV_LOG_TRACE_FILE(kLogError, kLogInfo, L"非断点 %s pos:%lld", path, static_cast<long long>(size));
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Info, L"非断点 %s pos:%lld", path, static_cast<long long>(size));
     transfer->resumeRequested = false;
     rangeStart_ = 0;
   }
@@ -102,24 +85,24 @@ bool CHttpDownloadFile::Stop() {
 
 void CHttpDownloadFile::OnHttpCode(int code) {
   if (code >= 300 && code <= 399) {
-    KV_LOG_CONSOLE(kLogInfo, L"重定向中... url:%s", url_.c_str());
-    KV_LOG_FILE(kLogInfo, L"重定向中...  url:%s", url_.c_str());
+    HTTP_LOG_CONSOLE(LogLevel_Info, L"重定向中... url:%s", url_.c_str());
+    HTTP_LOG_FILE(LogLevel_Info, L"重定向中...  url:%s", url_.c_str());
     return;
   }
   SetResultCode(result_, kErrHttp, code);
   CCurlHttp* transfer = HttpTransfer();
   if (code == 200 && transfer->resumeRequested) {
-    KV_LOG_CONSOLE_FILE(kLogInfo, L"不支持断点续传 url:%s", url_.c_str());
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Info, L"不支持断点续传 url:%s", url_.c_str());
     rangeStart_ = 0;
   }
   std::wstring text;
   if (!transfer->FindHeader(L"Content-Length", text)) return;
-  int64_t length = ParseLength(text);
+  int64_t length = _wtoi64(text.c_str());
   if (length == 0) return;
   contentLength_ = static_cast<uint64_t>(length);
   uint64_t total = rangeStart_ + contentLength_;
   if (expectedSize_ != 0 && total != expectedSize_) {
-    KV_LOG_TRACE_FILE(kLogError, kLogError, L"长度不一致 预期值:%lld 实际值:%lld",
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Error, L"长度不一致 预期值:%lld 实际值:%lld",
                       static_cast<long long>(expectedSize_), static_cast<long long>(total));
     Stop();
     if (doneCallback_) doneCallback_(userData_, kErrUser, kCodeLengthMismatch);
@@ -152,14 +135,14 @@ void CHttpDownloadFile::Done(CURLcode result) {
   THttpOutcome outcome = Classify();
   result_.Clear();
   if (ShouldRetry(outcome)) {
-    KV_LOG_TRACE_FILE(kLogError, kLogInfo,
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Info,
                       L"CHttpDownloadFile::Done() 重试.... code:%d errtype:%d  url:%s ",
                       outcome.code, static_cast<int>(outcome.type), url_.c_str());
     ArmRetry(DownloadManager());
     return;
   }
   if (outcome.type != kErrOk)
-    KV_LOG_TRACE_FILE(kLogError, kLogInfo, L"CHttpDownloadFile::Done()  code:%d errtype:%d  url:%s ",
+    HTTP_LOG_TRACE_FILE(LogLevel_Error, LogLevel_Info, L"CHttpDownloadFile::Done()  code:%d errtype:%d  url:%s ",
                       outcome.code, static_cast<int>(outcome.type), url_.c_str());
   if (doneCallback_) doneCallback_(userData_, outcome.type, outcome.code);
 }

@@ -51,7 +51,7 @@ int CHttpMgr::CountScheduled() const {
 
 uint64_t CHttpMgr::AddTask(CHttpBase* task) {
   if (IsListed(task)) {
-    KV_LOG_CONSOLE_FILE(kLogInfo, L"http请求重复添加 url:%s", task->url_.c_str());
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Info, L"http请求重复添加 url:%s", task->url_.c_str());
     return task->taskId_;
   }
   ++g_taskSequence;
@@ -75,15 +75,15 @@ bool CHttpMgr::RemoveTask(CHttpBase* task) {
 void CHttpMgr::Schedule() {
   int total = static_cast<int>(tasks_.size());
   if (runningCount_ > maxRunning_ || runningCount_ > total) {
-    KV_LOG_CONSOLE_FILE(kLogInfo,
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Info,
                         L"CHttpMgr::Schedule() 正在运行的任务数计算出错，重新计算中 running:%d max:%d total:%d",
                         runningCount_, maxRunning_, total);
     runningCount_ = CountScheduled();
   }
-  KV_LOG_CONSOLE_FILE(kLogInfo, L"CHttpMgr::Schedule() 调度任务 running:%d max:%d total:%d",
+  HTTP_LOG_CONSOLE_FILE(LogLevel_Info, L"CHttpMgr::Schedule() 调度任务 running:%d max:%d total:%d",
                       runningCount_, maxRunning_, total);
   if (runningCount_ >= maxRunning_) {
-    KV_LOG_CONSOLE_FILE(kLogInfo, L"CHttpMgr::Schedule() 任务数超标 running:%d max:%d total:%d",
+    HTTP_LOG_CONSOLE_FILE(LogLevel_Info, L"CHttpMgr::Schedule() 任务数超标 running:%d max:%d total:%d",
                         runningCount_, maxRunning_, total);
     return;
   }

@@ -92,7 +92,9 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
     if (*c.rule) server_->SetRule("/pkg.bin", c.rule);
     const std::string local = LocalHostPath("pkg.bin.yw");
     std::remove(local.c_str());
-    if (c.initial != noFile) ASSERT_TRUE(WriteHostFile(local, c.initial));
+    if (c.initial != noFile) {
+      ASSERT_TRUE(WriteHostFile(local, c.initial));
+    }
 
     CHttpDownloadFile task;
     TDownloadLog log;
@@ -114,8 +116,12 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
       ASSERT_FALSE(log.progress.empty());
       EXPECT_EQ(log.progress.front(), *c.firstProgress);
     }
-    if (c.complete) EXPECT_EQ(ReadHostFile(local), source);
-    if (c.outcome.type == kErrHttp) EXPECT_EQ(HostSize(local), 0);  // no byte of the error body
+    if (c.complete) {
+      EXPECT_EQ(ReadHostFile(local), source);
+    }
+    if (c.outcome.type == kErrHttp) {
+      EXPECT_EQ(HostSize(local), 0);  // no byte of the error body
+    }
   }
 }
 

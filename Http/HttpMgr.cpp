@@ -11,7 +11,11 @@ uint32_t g_taskSequence = 0;
 
 }  // namespace
 
-CHttpMgr::~CHttpMgr() { tasks_.clear(); }
+// Tasks outlive their manager: none may keep a pointer to it.
+CHttpMgr::~CHttpMgr() {
+  tasks_.clear();
+  CHttpBase::UnbindChannel(this, nullptr);
+}
 
 bool Submit(CHttpBase* task, CHttpMgr* manager) {
   if (task->manager_ && task->manager_ != manager) return task->manager_->RemoveTask(task);

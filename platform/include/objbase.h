@@ -3,3 +3,5 @@
 
 #include "windef.h"
 
+HRESULT CoInitialize(LPVOID reserved);
+void CoUninitialize();

@@ -1,5 +1,7 @@
 // OLE initialisation.
 #pragma once
 
-#include "windef.h"
+#include "objbase.h"
 
+HRESULT OleInitialize(LPVOID reserved);
+void OleUninitialize();

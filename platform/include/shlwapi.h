@@ -3,3 +3,6 @@
 
 #include "windef.h"
 
+BOOL PathRemoveFileSpecW(LPWSTR path);
+BOOL PathAppendW(LPWSTR path, LPCWSTR more);
+BOOL PathFileExistsW(LPCWSTR path);

@@ -12,6 +12,10 @@
 #include "synchapi.h"
 #include "sysinfoapi.h"
 
+// Local memory, as some shell results are handed out.
+typedef HANDLE HLOCAL;
+HLOCAL LocalFree(HLOCAL memory);
+
 // INI files ("private profiles").
 DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR defaultValue,
                                LPWSTR returnedString, DWORD size, LPCWSTR fileName);

@@ -1,8 +1,6 @@
 // Child processes: CreateProcessW over posix_spawn, process objects in the handle table,
 // exit codes.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +18,7 @@
 #include "internal/drivemap.h"
 #include "internal/errors.h"
 #include "internal/handles.h"
+#include "internal/spawn.h"
 #include "internal/utf.h"
 
 extern char** environ;
@@ -42,11 +41,7 @@ class ProcessObject : public kvplat::SignalObject {
 
  private:
   void Reap() {
-    int status = 0;
-    pid_t done;
-    do done = waitpid(pid_, &status, 0);
-    while (done < 0 && errno == EINTR);
-    exitCode_ = done == pid_ ? ExitCodeOf(status) : 0;
+    exitCode_ = ExitCodeOf(kvplat::WaitForChild(pid_));
     Signal();
   }
 
@@ -88,37 +83,6 @@ std::vector<std::string> ChildEnvironment(const std::wstring& commandLine) {
     if (std::string_view(*e).substr(0, key.size()) != key) env.emplace_back(*e);
   env.push_back(key + kvplat::WideToUtf8(commandLine));
   return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  for (auto& s : strings) pointers.push_back(s.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-// Spawns without a shell; the child gets default signal handling, an empty signal
-// mask and none of our descriptors but the standard three.
-int Spawn(pid_t& pid, const std::string& program, std::vector<std::string>& args,
-          std::vector<std::string>& env, const std::string& folder) {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  auto argv = Pointers(args);
-  auto envp = Pointers(env);
-  int error = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  return error;
 }
 
 }  // namespace
@@ -164,11 +128,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     }
   }
 
-  std::vector<std::string> args;
-  for (const auto& arg : wideArgs) args.push_back(kvplat::WideToUtf8(arg));
-  std::vector<std::string> env = ChildEnvironment(line);
+  kvplat::SpawnRequest request{program, {}, ChildEnvironment(line), folder};
+  for (const auto& arg : wideArgs) request.args.push_back(kvplat::WideToUtf8(arg));
   pid_t pid = 0;
-  if (int error = Spawn(pid, program, args, env, folder); error != 0) {
+  if (int error = kvplat::Spawn(request, pid); error != 0) {
     SetLastError(kvplat::ErrorFromErrnoForPath(error, program));
     return FALSE;
   }

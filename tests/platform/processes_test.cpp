@@ -3,6 +3,7 @@
 // that records what it received.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <unistd.h>
 
@@ -111,6 +112,23 @@ TEST(CommandLine, SplitsAsCommandLineToArgvW) {
       {L"", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(kvplat::SplitCommandLine(c.line), c.args) << c.line;
+}
+
+TEST(CommandLine, CommandLineToArgvWHandsOutOneBlock) {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(L"x.exe /S \"/unpack=C:\\My Games\\中文\" /launch=off", &count);
+  ASSERT_NE(argv, nullptr);
+  ASSERT_EQ(count, 4);
+  EXPECT_STREQ(argv[2], L"/unpack=C:\\My Games\\中文");
+  EXPECT_EQ(argv[4], nullptr);
+  LocalFree(argv);
+
+  argv = CommandLineToArgvW(L"", &count);  // the program's own path
+  ASSERT_EQ(count, 1);
+  WCHAR self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  EXPECT_STREQ(argv[0], self);
+  LocalFree(argv);
 }
 
 TEST(CommandLine, QuotingRoundTrips) {

@@ -4,24 +4,13 @@
 
 #include <unistd.h>
 
-#include <clocale>
-#include <cstdio>
 #include <functional>
 #include <string>
 
+#include "support/CapturedStream.h"
+#include "support/LocaleScope.h"
+
 namespace {
-
-// Switches the process locale for one test and restores it afterwards.
-class LocaleScope {
- public:
-  explicit LocaleScope(const char* name) : previous_(setlocale(LC_ALL, nullptr)) {
-    EXPECT_NE(setlocale(LC_ALL, name), nullptr) << name;
-  }
-  ~LocaleScope() { setlocale(LC_ALL, previous_.c_str()); }
-
- private:
-  std::string previous_;
-};
 
 std::wstring ToWide(UINT codePage, const std::string& bytes) {
   int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -42,38 +31,6 @@ std::string ToBytes(UINT codePage, const std::wstring& text, const char* default
             n);
   return bytes;
 }
-
-// Redirects a standard stream into a temporary file while the object lives.
-class CapturedStream {
- public:
-  explicit CapturedStream(int fd) : fd_(fd), file_(tmpfile()), saved_(dup(fd)) {
-    fflush(nullptr);
-    dup2(fileno(file_), fd_);
-  }
-  ~CapturedStream() {
-    Restore();
-    fclose(file_);
-  }
-  std::string Text() {
-    Restore();
-    std::string text;
-    rewind(file_);
-    for (int ch; (ch = fgetc(file_)) != EOF;) text += static_cast<char>(ch);
-    return text;
-  }
-
- private:
-  void Restore() {
-    if (saved_ >= 0) {
-      dup2(saved_, fd_);
-      close(saved_);
-      saved_ = -1;
-    }
-  }
-  int fd_;
-  FILE* file_;
-  int saved_;
-};
 
 }  // namespace
 

@@ -23,6 +23,12 @@ bool CHttpDownloadFile::StartDownload(const std::wstring& url, const std::wstrin
   return Submit(this, DownloadManager());
 }
 
+bool CHttpDownloadFile::Prepare() {
+  if (!CHttpBase::Prepare()) return false;
+  curl_easy_setopt(HttpTransfer()->Easy(), CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  return true;
+}
+
 bool CHttpDownloadFile::Start() {
   if (running_) return false;
   Detach();

@@ -113,6 +113,8 @@ TEST_F(HttpCommandTest, OutcomesAndRetries) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    const size_t retriesBefore = CountLog(L"CHttpCommand::Done() 重试.... code:");
+    const size_t failuresBefore = CountLog(L"CHttpCommand::Done()  code:");
     CountingCommand command;
     command.Request(c.url);
     ASSERT_TRUE(Submit(&command, CommandManager()));
@@ -126,7 +128,11 @@ TEST_F(HttpCommandTest, OutcomesAndRetries) {
     EXPECT_EQ(command.Attempts(), 0);
     EXPECT_EQ(command.Manager(), nullptr);
     ExpectRetryDelays(command.starts);
+    EXPECT_EQ(CountLog(L"CHttpCommand::Done() 重试.... code:") - retriesBefore, c.attempts - 1);
+    EXPECT_EQ(CountLog(L"CHttpCommand::Done()  code:") - failuresBefore, c.type == kErrOk ? 0u : 1u);
   }
+  EXPECT_EQ(CountLog(L"CCurlHttp::OnRecieveBody HTTP error  httpcode:404 missing page"), 1u);
+  EXPECT_GE(CountLog(L"CCurlHttp::OnRecieveHeader HTTP error code:0 httpcode:404 "), 1u);
   // The error body never reached the command, and the status was not retried.
   EXPECT_EQ(server_->RequestsFor("/gone").size(), 1u);
 }
@@ -181,6 +187,7 @@ TEST_F(HttpCommandTest, StartsTenAtOnceAndTheRestInOrder) {
   EXPECT_EQ(commands[0]->result.calls, 1);
   EXPECT_EQ(order.back(), 10);
   EXPECT_EQ(CommandManager()->RunningCount(), 10);
+  EXPECT_GE(CountLog(L"CHttpMgr::Schedule() 任务数超标 running:10 max:10 total:12"), 1u);
 
   ASSERT_TRUE(PumpUntil([&] {
     for (auto& c : commands)
@@ -207,6 +214,7 @@ TEST_F(HttpCommandTest, DuplicateSubmissionKeepsItsTaskId) {
 
   ASSERT_TRUE(Submit(&first, CommandManager()));
   EXPECT_EQ(first.TaskId(), id);
+  EXPECT_EQ(CountLog(L"http请求重复添加 url:" + server_->WideUrl("/slow.txt")), 1u);
   EXPECT_EQ(CommandManager()->Tasks().size(), 2u);
   EXPECT_EQ(first.starts.size(), 1u);
   ASSERT_TRUE(PumpUntil([&] { return first.result.calls > 0 && second.result.calls > 0; }));

@@ -73,18 +73,22 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
     const char* range;  // of the one request, "" for none, nullptr for no request
     std::optional<TProgress> firstProgress;
     bool complete;  // the local file ends equal to the source
+    const wchar_t* logText;
   } cases[] = {
-      {"fresh", noFile, "", {kErrOk, 0}, "", TProgress{1000, 0, 0}, true},
-      {"resumed", source.substr(0, 400), "", {kErrOk, 0}, "bytes=400-", TProgress{1000, 400, 0}, true},
+      {"fresh", noFile, "", {kErrOk, 0}, "", TProgress{1000, 0, 0}, true,
+       L"非断点 C:\\work\\pkg.bin.yw pos:0"},
+      {"resumed", source.substr(0, 400), "", {kErrOk, 0}, "bytes=400-", TProgress{1000, 400, 0},
+       true, L"开始断点下载 C:\\work\\pkg.bin.yw pos:400"},
       {"range ignored", source.substr(0, 400), "ignore_range=1", {kErrOk, 0}, "bytes=400-",
-       TProgress{1000, 0, 0}, true},
+       TProgress{1000, 0, 0}, true, L"httpcode==200 不支持断点续传，清空文件"},
       {"wrong length", source.substr(0, 400), "length=500", {kErrUser, 2007}, "bytes=400-",
-       std::nullopt, false},
-      {"already complete", source, "", {kErrOk, 0}, nullptr, std::nullopt, true},
+       std::nullopt, false, L"长度不一致 预期值:1000 实际值:900"},
+      {"already complete", source, "", {kErrOk, 0}, nullptr, std::nullopt, true,
+       L"文件大小等于预计大小，下载已完成 C:\\work\\pkg.bin.yw pos:1000"},
       {"larger than expected", std::string(1200, 'x'), "", {kErrOk, 0}, "", TProgress{1000, 0, 0},
-       true},
+       true, L"C:\\work\\pkg.bin.yw文件大小(1200)大于预期(1000)大小  "},
       {"error status", noFile, "status=404&body=nothing+here", {kErrHttp, 404}, "", std::nullopt,
-       false},
+       false, L"CHttpDownloadFile::Done()  code:404 errtype:4  url:"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -96,6 +100,7 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
       ASSERT_TRUE(WriteHostFile(local, c.initial));
     }
 
+    const size_t logged = CountLog(c.logText);
     CHttpDownloadFile task;
     TDownloadLog log;
     ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/pkg.bin"), LocalPath("pkg.bin.yw"), 1000));
@@ -103,6 +108,7 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
     task.Stop();
     PumpFor(30);
     EXPECT_EQ(log.outcomes.front(), c.outcome);
+    EXPECT_GT(CountLog(c.logText), logged);
     auto requests = server_->RequestsFor("/pkg.bin");
     if (!c.range) {
       EXPECT_TRUE(requests.empty());

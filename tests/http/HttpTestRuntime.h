@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
@@ -25,6 +26,11 @@ class HttpTestRuntime : public ::testing::Test {
   // Runs the message loop for a while.
   static void PumpFor(DWORD ms);
 
+  // Lines the file logger wrote during this test (it is on for every test), and how many
+  // of them contain `text`.
+  std::vector<std::wstring> LogLines() const;
+  size_t CountLog(const std::wstring& text) const;
+
   // A folder the server serves (host path) and its Windows name for local files.
   std::string ServedPath(const std::string& name) const { return served_ + "/" + name; }
   std::string LocalHostPath(const std::string& name) const;
@@ -33,6 +39,7 @@ class HttpTestRuntime : public ::testing::Test {
   std::unique_ptr<TempPrefix> prefix_;
   std::unique_ptr<PublisherServer> server_;
   std::string served_;
+  std::string logPath_;
 
  private:
   UINT_PTR timer_ = 0;

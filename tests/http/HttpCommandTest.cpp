@@ -118,8 +118,8 @@ TEST_F(HttpCommandTest, OutcomesAndRetries) {
     CountingCommand command;
     command.Request(c.url);
     ASSERT_TRUE(Submit(&command, CommandManager()));
-    ASSERT_TRUE(PumpUntil([&] { return command.result.calls > 0; }));
-    PumpFor(50);  // nothing further arrives
+    ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, kWaitMs));
+    PumpMessagesFor(50);  // nothing further arrives
     EXPECT_EQ(command.result.calls, 1);
     EXPECT_EQ(command.result.type, c.type);
     EXPECT_EQ(command.result.code, c.code);
@@ -145,7 +145,7 @@ TEST_F(HttpCommandTest, RedirectReportsEachStatusAndAccumulatesHeaders) {
   CountingCommand command;
   command.Request(server_->WideUrl("/moved"));
   ASSERT_TRUE(Submit(&command, &manager));
-  ASSERT_TRUE(PumpUntil([&] { return command.result.calls > 0; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, kWaitMs));
   EXPECT_EQ(command.result.type, kErrOk);
   EXPECT_EQ(command.result.response, "the body");
   EXPECT_EQ(manager.codes, (std::vector<int>{302, 200}));
@@ -162,7 +162,7 @@ TEST_F(HttpCommandTest, PostSendsTheBody) {
   command.SetMethod(CHttpBase::kPost);
   command.SetBody(body);
   ASSERT_TRUE(Submit(&command, CommandManager()));
-  ASSERT_TRUE(PumpUntil([&] { return command.result.calls > 0; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, kWaitMs));
   EXPECT_EQ(command.result.type, kErrOk);
   EXPECT_EQ(command.result.response, body);
 }
@@ -183,17 +183,17 @@ TEST_F(HttpCommandTest, StartsTenAtOnceAndTheRestInOrder) {
   EXPECT_EQ(CommandManager()->Tasks().size(), 12u);
 
   // The fast one ends first; its slot goes to the eleventh, the twelfth still waits.
-  ASSERT_TRUE(PumpUntil([&] { return order.size() >= 11; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return order.size() >= 11; }, kWaitMs));
   EXPECT_EQ(commands[0]->result.calls, 1);
   EXPECT_EQ(order.back(), 10);
   EXPECT_EQ(CommandManager()->RunningCount(), 10);
   EXPECT_GE(CountLog(L"CHttpMgr::Schedule() 任务数超标 running:10 max:10 total:12"), 1u);
 
-  ASSERT_TRUE(PumpUntil([&] {
+  ASSERT_TRUE(PumpMessagesUntil([&] {
     for (auto& c : commands)
       if (c->result.calls == 0) return false;
     return true;
-  }));
+  }, kWaitMs));
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
   EXPECT_EQ(CommandManager()->RunningCount(), 0);
   EXPECT_TRUE(CommandManager()->Tasks().empty());
@@ -217,7 +217,7 @@ TEST_F(HttpCommandTest, DuplicateSubmissionKeepsItsTaskId) {
   EXPECT_EQ(CountLog(L"http请求重复添加 url:" + server_->WideUrl("/slow.txt")), 1u);
   EXPECT_EQ(CommandManager()->Tasks().size(), 2u);
   EXPECT_EQ(first.starts.size(), 1u);
-  ASSERT_TRUE(PumpUntil([&] { return first.result.calls > 0 && second.result.calls > 0; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return first.result.calls > 0 && second.result.calls > 0; }, kWaitMs));
   EXPECT_EQ(first.result.calls, 1);
 }
 
@@ -232,13 +232,13 @@ TEST_F(HttpCommandTest, StopEndsTheAttemptWithoutCallback) {
   EXPECT_FALSE(command.IsRunning());
   EXPECT_EQ(command.Manager(), nullptr);
   EXPECT_TRUE(CommandManager()->Tasks().empty());
-  PumpFor(500);
+  PumpMessagesFor(500);
   EXPECT_EQ(command.result.calls, 0);
 
   // A later submission starts afresh; the attempt count goes on.
   ASSERT_TRUE(Submit(&command, CommandManager()));
   EXPECT_EQ(command.Attempts(), 2);
-  ASSERT_TRUE(PumpUntil([&] { return command.result.calls > 0; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, kWaitMs));
   EXPECT_EQ(command.result.type, kErrOk);
   EXPECT_EQ(command.result.code, 0);
 }
@@ -281,10 +281,10 @@ TEST_F(HttpCommandTest, TransferRefusedByTheEngineFailsAndRetries) {
   RefusedAddCommand command;
   command.Request(server_->WideUrl("/never"));
   ASSERT_TRUE(Submit(&command, CommandManager()));
-  ASSERT_TRUE(PumpUntil([&] { return command.result.calls > 0; }, 8000));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, 8000));
   EXPECT_EQ(command.result.type, kErrCurl);
   EXPECT_EQ(command.result.code, CURLE_FAILED_INIT);
   EXPECT_EQ(command.starts.size(), 3u);
   EXPECT_TRUE(server_->RequestsFor("/never").empty());
-  PumpFor(50);  // the refused transfers are released before their multi handles go
+  PumpMessagesFor(50);  // the refused transfers are released before their multi handles go
 }

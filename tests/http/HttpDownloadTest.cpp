@@ -104,9 +104,9 @@ TEST_F(HttpDownloadTest, LocalFileDecidesHowToFetch) {
     CHttpDownloadFile task;
     TDownloadLog log;
     ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/pkg.bin"), LocalPath("pkg.bin.yw"), 1000));
-    ASSERT_TRUE(PumpUntil([&] { return !log.outcomes.empty(); }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !log.outcomes.empty(); }, kWaitMs));
     task.Stop();
-    PumpFor(30);
+    PumpMessagesFor(30);
     EXPECT_EQ(log.outcomes.front(), c.outcome);
     EXPECT_GT(CountLog(c.logText), logged);
     auto requests = server_->RequestsFor("/pkg.bin");
@@ -138,7 +138,7 @@ TEST_F(HttpDownloadTest, SpeedRisesByTenthsOverTheFirstTenReports) {
   CHttpDownloadFile task;
   TDownloadLog log;
   ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/pkg.bin"), LocalPath("pkg.bin.yw"), 0));
-  ASSERT_TRUE(PumpUntil([&] { return !log.progress.empty(); }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return !log.progress.empty(); }, kWaitMs));
   EXPECT_EQ(log.progress.front(), (TProgress{100000, 0, 0}));
   std::vector<uint32_t> speeds;
   for (int second = 0; second < 12; ++second) {
@@ -157,7 +157,7 @@ TEST_F(HttpDownloadTest, FirstProgressAtTheFirstTickAfterTheHeadersThenEverySeco
   CHttpDownloadFile task;
   TDownloadLog log;
   ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/pkg.bin"), LocalPath("pkg.bin.yw"), 4000));
-  ASSERT_TRUE(PumpUntil([&] { return log.progress.size() >= 4; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return log.progress.size() >= 4; }, kWaitMs));
   task.Stop();
   // Headers first (speed 0), then one report a second with the bytes so far.
   EXPECT_EQ(log.progress[0], (TProgress{4000, 0, 0}));
@@ -183,7 +183,7 @@ TEST_F(HttpDownloadTest, LargeFileSurvivesRepeatedConnectionDrops) {
     ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/big.bin"), LocalPath("big.bin.yw"),
                           kLargeFileBytes));
     size_t seen = log.outcomes.size();
-    ASSERT_TRUE(PumpUntil([&] { return log.outcomes.size() > seen; }, 120000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return log.outcomes.size() > seen; }, 120000));
     task.Stop();
   }
   ASSERT_FALSE(log.outcomes.empty());
@@ -214,7 +214,7 @@ TEST_F(HttpDownloadTest, StoppingInTheMiddleOfFastTransfersLeavesTheOutputAlone)
     command.SetUrl(server_->WideUrl("/fast.bin"));
     ASSERT_TRUE(Submit(&command, CommandManager()));
     ASSERT_TRUE(StartInto(task, log, server_->WideUrl("/fast.bin"), LocalPath("fast.bin.yw"), 0));
-    ASSERT_TRUE(PumpUntil([&] { return HostSize(local) > 0 || !log.outcomes.empty(); }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return HostSize(local) > 0 || !log.outcomes.empty(); }, kWaitMs));
     Sleep(round % 4);
     task.Stop();
     command.Stop();
@@ -224,7 +224,7 @@ TEST_F(HttpDownloadTest, StoppingInTheMiddleOfFastTransfersLeavesTheOutputAlone)
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    PumpFor(20);
+    PumpMessagesFor(20);
     EXPECT_EQ(HostSize(local), stopped);
   }
   std::remove(source.c_str());

@@ -6,12 +6,6 @@
 #include "Runtime/Log.h"
 #include "Runtime/MainThread.h"
 
-namespace {
-
-void CALLBACK WakeTimer(HWND, UINT, UINT_PTR, DWORD) {}
-
-}  // namespace
-
 void HttpTestRuntime::SetUp() {
   prefix_ = std::make_unique<TempPrefix>();
   served_ = prefix_->Root() + "/served";
@@ -31,7 +25,7 @@ void HttpTestRuntime::TearDown() {
   ShutdownDownloadChannel();
   if (timer_) KillTimer(nullptr, timer_);
   // Events still queued refer to deleted listeners and are dropped when they run.
-  PumpFor(20);
+  PumpMessagesFor(20);
   ConfigureLogging("");
   server_.reset();
   prefix_.reset();
@@ -40,24 +34,6 @@ void HttpTestRuntime::TearDown() {
 void HttpTestRuntime::StopSchedulerTimer() {
   if (timer_) KillTimer(nullptr, timer_);
   timer_ = 0;
-}
-
-bool HttpTestRuntime::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  UINT_PTR wake = SetTimer(nullptr, 0, 10, WakeTimer);
-  DWORD start = GetTickCount();
-  while (!done() && GetTickCount() - start < timeoutMs) {
-    MSG message;
-    if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  KillTimer(nullptr, wake);
-  return done();
-}
-
-void HttpTestRuntime::PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
 std::string HttpTestRuntime::LocalHostPath(const std::string& name) const {

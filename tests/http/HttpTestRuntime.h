@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/MessagePump.h"
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
 
@@ -21,10 +21,8 @@ class HttpTestRuntime : public ::testing::Test {
 
   // Stops the 500 ms scheduler timer, for tests that drive its work themselves.
   void StopSchedulerTimer();
-  // Runs the message loop until `done` holds or `timeoutMs` passed; returns `done()`.
-  static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
-  // Runs the message loop for a while.
-  static void PumpFor(DWORD ms);
+  // How long a test waits for an outcome that arrives within milliseconds when all is well.
+  static constexpr DWORD kWaitMs = 10000;
 
   // Lines the file logger wrote during this test (it is on for every test), and how many
   // of them contain `text`.

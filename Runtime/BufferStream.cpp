@@ -27,7 +27,7 @@ int32_t IBufferStream::Read(void* buffer, uint32_t count) {
   if (static_cast<uint64_t>(position_) + count > size_ ||
       count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
     return -1;
-  std::memcpy(buffer, data_ + position_, count);
+  if (count) std::memcpy(buffer, data_ + position_, count);
   position_ += count;
   return static_cast<int32_t>(count);
 }

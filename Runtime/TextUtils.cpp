@@ -2,6 +2,8 @@
 #include "Runtime/TextUtils.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cwchar>
 #include <cwctype>
 
 std::string WideToAnsi(const std::wstring& text) {

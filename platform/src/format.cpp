@@ -97,29 +97,40 @@ bool ParseSpec(const wchar_t*& p, va_list* args, Spec& spec) {
 }
 
 // The narrow printf spec for one number: flags, width, precision, then `length` and the
-// conversion letter.
-std::string NarrowSpec(const Spec& spec, const char* length) {
-  std::string s = "%";
-  if (spec.left) s += '-';
-  if (spec.plus) s += '+';
-  if (spec.space) s += ' ';
-  if (spec.alternate) s += '#';
-  if (spec.zero) s += '0';
-  if (spec.width > 0) s += std::to_string(spec.width);
-  if (spec.precision >= 0) s += '.' + std::to_string(spec.precision);
-  s += length;
-  s += static_cast<char>(spec.conversion);
-  return s;
-}
+// conversion letter. Fits easily: two ints of at most ten digits and a few letters.
+struct NarrowSpec {
+  char text[40];
 
-// Formats one number with the C library and widens the ASCII result.
+  NarrowSpec(const Spec& spec, const char* length) {
+    char* p = text;
+    *p++ = '%';
+    if (spec.left) *p++ = '-';
+    if (spec.plus) *p++ = '+';
+    if (spec.space) *p++ = ' ';
+    if (spec.alternate) *p++ = '#';
+    if (spec.zero) *p++ = '0';
+    if (spec.width > 0) p += std::snprintf(p, 12, "%d", spec.width);
+    if (spec.precision >= 0) p += std::snprintf(p, 13, ".%d", spec.precision);
+    while (*length) *p++ = *length++;
+    *p++ = static_cast<char>(spec.conversion);
+    *p = '\0';
+  }
+};
+
+// Formats one number with the C library and widens the ASCII result; a short number
+// needs no allocation.
 template <class T>
-bool AppendNumber(std::wstring& out, const std::string& narrowSpec, T value) {
-  int n = std::snprintf(nullptr, 0, narrowSpec.c_str(), value);
+bool AppendNumber(std::wstring& out, const NarrowSpec& spec, T value) {
+  char small[64];
+  int n = std::snprintf(small, sizeof(small), spec.text, value);
   if (n < 0) return false;
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(text.data(), text.size(), narrowSpec.c_str(), value);
-  out.append(text.begin(), text.begin() + n);
+  if (static_cast<size_t>(n) < sizeof(small)) {
+    out.append(small, small + n);
+    return true;
+  }
+  std::string large(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(large.data(), large.size(), spec.text, value);
+  out.append(large.begin(), large.begin() + n);
   return true;
 }
 

@@ -69,17 +69,17 @@ void CCurlWorkshop::Cleanup() {
 }
 
 void CCurlWorkshop::Run() {
-  while (!IsStopRequested()) {
+  while (!stopRequested.load()) {
     int active = Perform();
     int finished = ReadMessages();
     if (active || finished) continue;
-    if (IsStopRequested()) break;
+    if (stopRequested.load()) break;
     Sleep(1);
   }
 }
 
 int CCurlWorkshop::Perform() {
-  if (IsStopRequested()) return 0;
+  if (stopRequested.load()) return 0;
   ProcessPending();
   WaitForActivity();
   int anyRunning = 0;
@@ -100,7 +100,7 @@ void CCurlWorkshop::WaitForActivity() { curl_multi_poll(multi_, nullptr, 0, kWai
 int CCurlWorkshop::ReadMessages() {
   int count = 0;
   int left = 0;
-  while (!IsStopRequested()) {
+  while (!stopRequested.load()) {
     CURLMsg* message = curl_multi_info_read(multi_, &left);
     if (!message) break;
     if (message->msg != CURLMSG_DONE) continue;

@@ -106,3 +106,69 @@ class CRefPtr {
  private:
   T* ptr_ = nullptr;
 };
+
+// ---------------------------------------------------------------------------------------
+// Work posted to the main thread: a process-wide FIFO of reference-counted tasks, drained
+// by a hidden message-only window when its registered message arrives.
+// ---------------------------------------------------------------------------------------
+
+class MainThreadTaskBase : public CRefThreadSafeBase<MainThreadTaskBase> {
+ public:
+  // The work, run on the main thread.
+  virtual void Run() = 0;
+  ~MainThreadTaskBase() override = default;
+};
+
+// Calls fn(first, second) on the main thread. A1/A2 are the stored types (a stored
+// CRefPtr keeps its object alive until the task is gone), P1/P2 the parameter types.
+template <class A1, class P1, class A2, class P2>
+class MainThreadTask2 : public MainThreadTaskBase {
+ public:
+  typedef void (*Function)(P1, P2);
+
+  MainThreadTask2(Function function, P1 firstArgument, P2 secondArgument)
+      : fn(function), first(firstArgument), second(secondArgument) {}
+
+  void Run() override { fn(first, second); }
+
+  Function fn;
+  A1 first;
+  A2 second;
+};
+
+typedef void (*MainThreadInvoke)(CRefPtr<MainThreadTaskBase>& task);
+
+// One queued task with the function that runs it.
+struct DispatchEntry {
+  MainThreadInvoke invoke;
+  CRefPtr<MainThreadTaskBase> task;
+};
+
+// Runs the task: the invoke function every producer queues.
+void InvokeTask(CRefPtr<MainThreadTaskBase>& task);
+
+// Creates the hidden window (class "ThreadingWindowClass") and the registered message
+// "com.kavro.MainThreadFired". Main thread; does nothing when the window exists.
+void InitMainThreadDispatch();
+
+// Queues a task from any thread. Only a post to an empty queue sends the wake-up
+// message: one message per non-empty period however many tasks arrive.
+void PostToMainThread(MainThreadInvoke invoke, const CRefPtr<MainThreadTaskBase>& task);
+
+// Runs queued tasks in posting order, without the lock held, until the queue is empty or
+// a pass has taken more than 50 ms; then the wake-up message is posted again so that
+// painting and input are served before the rest. Main thread only.
+void DrainMainThreadQueue();
+
+// Drops the queued tasks without running them (releasing their references) and destroys
+// the hidden window. Tasks posted afterwards are kept but never run.
+void ShutdownMainThreadDispatch();
+
+// Seconds from a monotonic high-resolution clock that follows the system time; never
+// less than a previous result.
+double MonotonicSeconds();
+
+class IClockSource;
+// Makes MonotonicSeconds read `source` (null: the system again), with a fresh
+// calibration. For tests.
+void SetMonotonicClockSource(IClockSource* source);

@@ -144,6 +144,7 @@ TEST_F(HttpCommandTest, RedirectReportsEachStatusAndAccumulatesHeaders) {
   RecordingMgr manager;
   CountingCommand command;
   command.Request(server_->WideUrl("/moved"));
+  command.Stop();  // unbinds it from the command channel's manager
   ASSERT_TRUE(Submit(&command, &manager));
   ASSERT_TRUE(PumpMessagesUntil([&] { return command.result.calls > 0; }, kWaitMs));
   EXPECT_EQ(command.result.type, kErrOk);

@@ -181,9 +181,6 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       if (target->fixedSurface) return nullptr;
       previous = s.bitmap.get();
       s.bitmap = std::static_pointer_cast<GdiBitmap>(selected);
-      // A new bitmap starts without a clip region, as a fresh surface would.
-      if (s.clip) cairo_region_destroy(s.clip);
-      s.clip = nullptr;
       break;
     case GdiKind::Pen:
       previous = s.pen.get();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 
 #include <windows.h>
 
@@ -44,6 +45,8 @@ struct ManifestFailureCase {
   int type;
   int code;
 };
+
+void PrintTo(const ManifestFailureCase& c, std::ostream* os) { *os << c.name; }
 
 class ManifestFailureTest : public UpdaterFixture, public ::testing::WithParamInterface<ManifestFailureCase> {};
 
@@ -156,6 +159,8 @@ struct DownloadFailureCase {
   int code;
   size_t keptBytes;  // length of the temporary file left behind; 0: removed; kAnyPrefix
 };
+
+void PrintTo(const DownloadFailureCase& c, std::ostream* os) { *os << c.name; }
 
 // The body may already be on disk when the announced length is refused; whatever stays
 // must then be the start of the package.

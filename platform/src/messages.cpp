@@ -138,9 +138,6 @@ LRESULT DispatchMessageW(const MSG* msg) {
 }
 
 // The program has no accelerator tables: nothing is ever consumed.
-int TranslateAcceleratorW(HWND, HACCEL accelTable, LPMSG) {
-  if (!accelTable) SetLastError(ERROR_INVALID_HANDLE);
-  return 0;
-}
+int TranslateAcceleratorW(HWND, HACCEL, LPMSG) { return 0; }
 
 void PostQuitMessage(int exitCode) { ThreadQueue::Current()->PostQuit(exitCode); }

@@ -218,14 +218,10 @@ BOOL IsWindow(HWND window) {
   return exists;
 }
 
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM lParam) {
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
   switch (message) {
-    case WM_NCCREATE: {
-      auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      auto record = LookupWindow(window);
-      if (record && create && create->lpszName) record->text = create->lpszName;
+    case WM_NCCREATE:
       return TRUE;
-    }
     case WM_CLOSE:
       DestroyWindow(window);
       return 0;

@@ -12,6 +12,9 @@
 #include "synchapi.h"
 #include "sysinfoapi.h"
 
+// The process's current folder.
+DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
+
 // Local memory, as some shell results are handed out.
 typedef HANDLE HLOCAL;
 HLOCAL LocalFree(HLOCAL memory);

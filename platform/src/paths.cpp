@@ -15,6 +15,14 @@ namespace {
 
 bool HasDrive(std::wstring_view path) { return path.size() >= 2 && path[1] == L':'; }
 
+// Copies a path out the way the path getters do: the length without terminator when it
+// fits, else the size needed with the terminator and nothing copied.
+DWORD CopyPathOut(const std::wstring& path, LPWSTR buffer, DWORD size) {
+  if (path.size() >= size || !buffer) return static_cast<DWORD>(path.size() + 1);
+  std::wmemcpy(buffer, path.c_str(), path.size() + 1);
+  return static_cast<DWORD>(path.size());
+}
+
 }  // namespace
 
 BOOL PathRemoveFileSpecW(LPWSTR path) {
@@ -52,9 +60,18 @@ BOOL PathFileExistsW(LPCWSTR path) {
   return stat(kvplat::ToHostPath(path).c_str(), &st) == 0;
 }
 
+DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
+  char host[4096];
+  if (!getcwd(host, sizeof host)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return 0;
+  }
+  return CopyPathOut(kvplat::ToWindowsPath(host), buffer, bufferLength);
+}
+
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
   // Only the program itself is a module here.
-  if (module) {
+  if (module && module != GetModuleHandleW(nullptr)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "internal/drivemap.h"
+#include "internal/folderpicker.h"
 #include "support/TempPrefix.h"
 
 TEST(PathHelpers, RemoveFileSpecAndAppend) {
@@ -140,4 +141,105 @@ TEST(ShellExecute, OpensUrlsWithTheDesktopOpener) {
 
   EXPECT_EQ(reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"C:\\missing.html", nullptr, nullptr, 1)),
             ERROR_FILE_NOT_FOUND);
+}
+
+namespace {
+
+struct CallbackLog {
+  std::wstring selected;  // what BFFM_SELCHANGED named
+};
+
+int CALLBACK SelectOnInit(HWND window, UINT message, LPARAM param, LPARAM data) {
+  if (message == BFFM_INITIALIZED) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"D:\\My Games"));
+  if (message == BFFM_SELCHANGED) {
+    WCHAR path[MAX_PATH];
+    if (SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(param), path))
+      reinterpret_cast<CallbackLog*>(data)->selected = path;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST(FolderPicker, CallbackSelectsTheInitialFolderAndTheAnswerGetsItsWindowsName) {
+  TempPrefix prefix;
+  std::string games = prefix.AddDrive('d') + "/My Games";
+  std::filesystem::create_directories(games + "/卡夫罗");
+  kvplat::FolderPickerRequest asked;
+  kvplat::SetFolderPickerHook([&](const kvplat::FolderPickerRequest& request) -> std::optional<std::string> {
+    asked = request;
+    return games + "/卡夫罗";
+  });
+  CallbackLog log;
+  WCHAR displayName[MAX_PATH] = L"";
+  BROWSEINFOW info{};
+  info.pszDisplayName = displayName;
+  info.lpszTitle = L"选择文件夹";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+  info.lpfn = SelectOnInit;
+  info.lParam = reinterpret_cast<LPARAM>(&log);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+  kvplat::SetFolderPickerHook(nullptr);
+
+  EXPECT_EQ(asked.title, L"选择文件夹");
+  EXPECT_EQ(asked.initialFolder, games);
+  EXPECT_EQ(log.selected, L"D:\\My Games");
+  ASSERT_NE(item, nullptr);
+  WCHAR path[MAX_PATH];
+  EXPECT_TRUE(SHGetPathFromIDListW(item, path));
+  EXPECT_STREQ(path, L"D:\\My Games\\卡夫罗");
+  EXPECT_STREQ(displayName, L"卡夫罗");
+  CoTaskMemFree(item);
+}
+
+TEST(FolderPicker, HeadlessAnswersFromTheEnvironment) {
+  TempPrefix prefix;
+  std::string drive = prefix.AddDrive('e');
+  setenv("KV_BACKEND", "headless", 1);
+  BROWSEINFOW info{};
+  info.lpszTitle = L"选择文件夹";
+  unsetenv("KV_PICK_FOLDER");
+  EXPECT_EQ(SHBrowseForFolderW(&info), nullptr);  // nothing chosen: cancelled
+
+  setenv("KV_PICK_FOLDER", drive.c_str(), 1);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+  unsetenv("KV_PICK_FOLDER");
+  unsetenv("KV_BACKEND");
+  ASSERT_NE(item, nullptr);
+  WCHAR path[MAX_PATH];
+  EXPECT_TRUE(SHGetPathFromIDListW(item, path));
+  EXPECT_STREQ(path, L"E:\\");
+  CoTaskMemFree(item);
+}
+
+TEST(FolderPicker, DesktopChooserIsZenity) {
+  TempPrefix prefix;
+  std::string games = prefix.AddDrive('d') + "/My Games";
+  std::filesystem::create_directories(games);
+  std::string bin = prefix.Host("bin"), args = prefix.Host("zenity-args");
+  // Records its arguments; answers with the folder it was opened on, or cancels.
+  WriteHostFile(bin + "/zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + args +
+                                     "\n[ -n \"$ZENITY_CANCEL\" ] && exit 1\n"
+                                     "for a; do case $a in --filename=*) printf '%s\\n' \"${a#--filename=}\";; esac; done\n");
+  std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
+  std::string path = std::getenv("PATH");
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  BROWSEINFOW info{};
+  info.lpszTitle = L"选择文件夹";
+  info.lpfn = SelectOnInit;
+  CallbackLog log;
+  info.lParam = reinterpret_cast<LPARAM>(&log);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+  setenv("ZENITY_CANCEL", "1", 1);
+  PIDLIST_ABSOLUTE cancelled = SHBrowseForFolderW(&info);
+  unsetenv("ZENITY_CANCEL");
+  setenv("PATH", path.c_str(), 1);
+
+  EXPECT_EQ(ReadHostFile(args), "--file-selection\n--directory\n--title=选择文件夹\n--filename=" + games + "/\n");
+  ASSERT_NE(item, nullptr);
+  WCHAR chosen[MAX_PATH];
+  EXPECT_TRUE(SHGetPathFromIDListW(item, chosen));
+  EXPECT_STREQ(chosen, L"D:\\My Games");
+  CoTaskMemFree(item);
+  EXPECT_EQ(cancelled, nullptr);
 }

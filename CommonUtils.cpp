@@ -114,9 +114,11 @@ int FormatFixedPath(wchar_t* buffer, size_t count, const wchar_t* format, ...) {
   va_start(args, format);
   int written = _vsnwprintf(buffer, count - 1, format, args);
   va_end(args);
-  // A text of exactly count - 1 characters comes back without its terminator.
-  buffer[written < 0 ? count - 1 : static_cast<size_t>(written)] = L'\0';
-  return written;
+  // A text of exactly count - 1 characters comes back without its terminator, a longer
+  // one cut to count - 1.
+  bool fits = written >= 0 && static_cast<size_t>(written) <= count - 1;
+  buffer[fits ? static_cast<size_t>(written) : count - 1] = L'\0';
+  return fits ? written : -1;
 }
 
 std::wstring BrowseForFolder(HWND owner, const std::wstring& initial) {

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "CommonUtils.h"
 #include "internal/drivemap.h"
 #include "internal/folderpicker.h"
+#include "internal/utf.h"
+#include "Runtime/Log.h"
 #include "support/TempPrefix.h"
 
 namespace {
@@ -144,4 +147,17 @@ TEST(BrowseForFolder, OpensOnTheInitialFolderAndEndsTheChoiceWithABackslash) {
     EXPECT_EQ(asked.initialFolder, c.askedFolder);
   }
   kvplat::SetFolderPickerHook(nullptr);
+}
+
+TEST(CreateDir, LogsAFailureToTheFileLogger) {
+  TempPrefix prefix;
+  std::string logFile = prefix.Host("kvsetup.log");
+  FileLogger& logger = FileLogger::Instance();
+  logger.SetOptions(std::make_unique<LogOptions>());
+  ASSERT_TRUE(logger.OpenFile(logFile.c_str()));
+  EXPECT_FALSE(CreateDir(L"E:\\Kavro网络"));
+  logger.CloseFile();
+  logger.SetOptions(nullptr);
+  EXPECT_EQ(ReadHostFile(logFile),
+            "\xFF\xFE" + kvplat::WideToUtf16Le(L"[ERRO][.\\CommonUtils:708]CreateDir：E:\\Kavro网络 ret：3"));
 }

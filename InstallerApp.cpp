@@ -18,6 +18,9 @@ constexpr UINT kKeepAliveMs = 1000;
 // Set once the dispatch is initialised; never cleared, so a second start does not
 // initialise it again.
 bool dispatchStarted = false;
+// The HTTP channels and their scheduler timer run between start and stop.
+bool httpStarted = false;
+UINT_PTR schedulerTimer = 0;
 
 // Set while the HTTP layer runs: the scheduler timer and both channels.
 bool httpStarted = false;

@@ -22,10 +22,6 @@ bool dispatchStarted = false;
 bool httpStarted = false;
 UINT_PTR schedulerTimer = 0;
 
-// Set while the HTTP layer runs: the scheduler timer and both channels.
-bool httpStarted = false;
-UINT_PTR schedulerTimer = 0;
-
 // The thread timer only keeps the loop ticking; it has nothing to do.
 void CALLBACK KeepAliveProc(HWND, UINT, UINT_PTR, DWORD) {}
 

@@ -41,7 +41,13 @@ bool Compose(GdiDC& dst, BlitArea to, GdiDC& src, int sx, int sy, int sw, int sh
   double scaleX = to.w / sw;
   double scaleY = to.h / sh;
   cairo_surface_mark_dirty(source);
-  cairo_surface_t* piece = CopyPiece(source, sx, sy, sw, sh, ignoreSourceAlpha);
+  // The source rectangle is read in place when it lies inside the source surface and
+  // the source is another surface; otherwise from a copy.
+  bool inside = sx >= 0 && sy >= 0 && sx + sw <= cairo_image_surface_get_width(source) &&
+                sy + sh <= cairo_image_surface_get_height(source);
+  cairo_surface_t* piece = inside && !ignoreSourceAlpha && source != dst.Surface()
+                               ? cairo_surface_create_for_rectangle(source, sx, sy, sw, sh)
+                               : CopyPiece(source, sx, sy, sw, sh, ignoreSourceAlpha);
   cairo_t* cr = BeginDrawing(dst);
   cairo_rectangle(cr, to.x, to.y, to.w, to.h);
   cairo_clip(cr);

@@ -219,23 +219,22 @@ bool ThreadQueue::Retrieve(MSG* msg, const MessageFilter& filter, bool remove, b
       std::lock_guard lock(mutex_);
       if (TakeQueued(msg, filter, remove)) return true;
     }
-    if (auto timer = timers_.TakeDue(MonotonicNowNanos(), filter.window, filter.min,
-                                     filter.max, remove)) {
+    if (auto timer = timers_.TakeDue(MonotonicNowNanos(), filter, remove)) {
       *msg = *timer;
       msg->pt = lastPoint_;
       return true;
     }
     if (!wait) return false;
-    WaitForEvents();
+    WaitForEvents(filter);
   }
 }
 
-void ThreadQueue::WaitForEvents() {
+void ThreadQueue::WaitForEvents(const MessageFilter& filter) {
   std::vector<pollfd> fds;
   fds.push_back({wakeFd_, POLLIN, 0});
   for (auto* source : sources_) fds.push_back({source->Fd(), POLLIN, 0});
   int timeoutMs = -1;
-  if (auto due = timers_.NextDue()) {
+  if (auto due = timers_.NextDue(filter)) {
     int64_t left = *due - MonotonicNowNanos();
     // Round up so that the timer is due when poll returns.
     timeoutMs = left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(

@@ -73,28 +73,30 @@ bool TimerList::IsLive(HWND window, UINT_PTR id, TIMERPROC proc) const {
   });
 }
 
-std::optional<MSG> TimerList::TakeDue(int64_t now, HWND filter, UINT min, UINT max,
-                                      bool remove) {
-  MessageFilter match{filter, min, max};
+MSG TimerList::MessageOf(const Timer& timer) {
+  return MSG{timer.window, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.proc), 0, {}};
+}
+
+std::optional<MSG> TimerList::TakeDue(int64_t now, const MessageFilter& filter, bool remove) {
   Timer* first = nullptr;
   for (auto& timer : timers_) {
-    if (timer.due > now) continue;
-    MSG probe{timer.window, WM_TIMER, timer.id, 0, 0, {}};
-    if (!match.Matches(probe)) continue;
+    if (timer.due > now || !filter.Matches(MessageOf(timer))) continue;
     if (!first || timer.due < first->due) first = &timer;
   }
   if (!first) return std::nullopt;
-  MSG msg{first->window, WM_TIMER, first->id, reinterpret_cast<LPARAM>(first->proc),
-          static_cast<DWORD>(now / kNanosPerMilli), {}};
+  MSG msg = MessageOf(*first);
+  msg.time = static_cast<DWORD>(now / kNanosPerMilli);
   if (remove) first->due = now + first->periodNanos;
   return msg;
 }
 
-std::optional<int64_t> TimerList::NextDue() const {
-  if (timers_.empty()) return std::nullopt;
-  return std::min_element(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) {
-           return a.due < b.due;
-         })->due;
+std::optional<int64_t> TimerList::NextDue(const MessageFilter& filter) const {
+  std::optional<int64_t> next;
+  for (const auto& timer : timers_) {
+    if (!filter.Matches(MessageOf(timer))) continue;
+    if (!next || timer.due < *next) next = timer.due;
+  }
+  return next;
 }
 
 }  // namespace kvplat

@@ -270,6 +270,25 @@ TEST(MessageQueue, DisplayEventsWakeTheWaitAndComeAsInput) {
   EXPECT_GE(source.pumps.load(), 2);
 }
 
+TEST(MessageQueue, WaitWithAFilterSleepsThroughTimersItCannotReturn) {
+  std::unique_ptr<WindowRecorder> hidden(NewHiddenWindow());
+  auto& window = *hidden;
+  PipeSource source(window.Handle());  // counts the rounds of the wait
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // due, but filtered out
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    PostMessageW(window.Handle(), kTestMessage, 0, 0);
+  });
+  source.pumps = 0;
+  MSG msg;
+  ASSERT_EQ(GetMessageW(&msg, window.Handle(), 0, 0), TRUE);
+  poster.join();
+  EXPECT_EQ(msg.message, kTestMessage);
+  EXPECT_LE(source.pumps.load(), 3);  // woken by the post, not spinning on the timer
+  KillTimer(nullptr, timer);
+}
+
 TEST(MessageQueue, TranslatingAKeyPostsTheCharactersItProduced) {
   std::unique_ptr<WindowRecorder> hidden(NewHiddenWindow());
   auto& window = *hidden;

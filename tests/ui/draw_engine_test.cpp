@@ -5,6 +5,7 @@
 
 #include "draw_test_host.h"
 #include "internal/library.h"
+#include "internal/resources.h"
 #include "support/TempPrefix.h"
 #include "ui/framework/DrawEngine.h"
 #include "ui/framework/SkinResources.h"
@@ -195,6 +196,16 @@ TEST_F(DrawEngineTest, MaskRemovesTheKeyColourAfterPremultiplication) {
   EXPECT_EQ(CDrawEngine::LoadSkinImage(L"missing.png", nullptr, 0), nullptr);
   ASSERT_TRUE(WriteHostFile(prefix_.Host("drive_c/skin/bad.png"), "\x89PNG not really"));
   EXPECT_EQ(CDrawEngine::LoadSkinImage(L"bad.png", nullptr, 0), nullptr);
+}
+
+TEST_F(DrawEngineTest, ImagesWithAResourceTypeComeFromModuleResources) {
+  static const std::string png = ReadHostFile(prefix_.Host("drive_c/skin/red16.png"));
+  kvplat::RegisterModuleResource(L"PNG", MAKEINTRESOURCEW(4321), png.data(), static_cast<DWORD>(png.size()));
+  RECT item = {0, 0, 8, 8};
+  Canvas canvas(8, 8, kBack);
+  CDrawEngine::PaintImageDescription(canvas.dc(), &host_, item, item, L"res='4321' restype='png'");
+  EXPECT_EQ(canvas.At(4, 4), kRed);
+  EXPECT_EQ(CDrawEngine::LoadSkinImage(L"4322", L"PNG", 0), nullptr);
 }
 
 TEST_F(DrawEngineTest, HalfTransparentImagesAndFadeBlend) {

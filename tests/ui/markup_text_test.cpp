@@ -114,6 +114,17 @@ TEST_F(MarkupTextTest, TagsChangeFontAndColour) {
   EXPECT_LT(bold.Count(kWhite), plain.Count(kWhite));  // bold strokes cover more pixels
   EXPECT_GT(Tinted(colored, 200, 30, 16), 5);
   EXPECT_EQ(Tinted(plain, 200, 30, 16), 0);
+  // <s> gives the text the host's selected background; </s> ends it.
+  Canvas selected(200, 30, kWhite);
+  Paint(selected, rect, L"<s>ab</s>cd", DT_SINGLELINE);
+  RECT band = {0, 0, 0, 0};
+  for (int x = 0; x < 200; ++x) {
+    if (selected.At(x, 1) == 0xFFBAE4FF) band.right = x + 1;
+  }
+  EXPECT_NEAR(band.right, Width(L"ab"), 1);
+  // <u> and <i> derive fonts from the current one; italic text is followed by half a blank.
+  EXPECT_NEAR(Measure(L"<u>ab</u>").right, Width(L"ab"), 1);
+  EXPECT_NEAR(Measure(L"<i>ab</i>c").right, Width(L"ab") + Width(L" ") / 2 + Width(L"c"), 2);
   // <f name size style> makes a font of that face and size: taller text.
   RECT big = Measure(L"<f 宋体 30 bold>ab</f>");
   EXPECT_GT(big.bottom, 30);

@@ -143,6 +143,10 @@ TEST_F(SkinResourcesTest, InMemoryArchiveComesFromTheZipResource) {
   CSkinResources::SetResourceArchiveMemory();
   CXmlDocument doc;
   EXPECT_TRUE(doc.ParseSkinFile(L"MessageBox.xml"));
+  // Releasing the image closes the archive that reads from it.
+  CSkinResources::ReleaseZipResourceImage();
+  EXPECT_FALSE(doc.ParseSkinFile(L"MessageBox.xml"));
+  EXPECT_STREQ(doc.ErrorMessage(), L"Error opening zip file");
   CSkinResources::CloseResourceArchive();
   EXPECT_FALSE(doc.ParseSkinFile(L"MessageBox.xml"));
   EXPECT_STREQ(doc.ErrorMessage(), L"Error opening zip file");

@@ -234,3 +234,48 @@ TEST(XmlDocument, DecodesUtf8WithOrWithoutByteOrderMark) {
 }
 
 }  // namespace
+
+namespace {
+
+// Visits every element and attribute of the document.
+int WalkTree(CXmlNode node) {
+  int visited = 0;
+  for (; node.IsValid(); node = node.NextSibling()) {
+    ++visited;
+    for (int i = 0; i < node.AttributeCount(); ++i) {
+      visited += static_cast<int>(std::wstring(node.AttributeNameAt(i)).size() > 0);
+      (void)std::wstring(node.AttributeValueAt(i));
+    }
+    visited += WalkTree(node.FirstChild());
+  }
+  return visited;
+}
+
+// Every prefix and every single-character change of a skin either fails with a message
+// or gives a tree whose names and values can all be read (the sanitizer build checks
+// that no read leaves the text).
+TEST(XmlDocument, DamagedDocumentsFailCleanlyOrStayWalkable) {
+  const std::wstring skin =
+      L"<?xml version=\"1.0\"?><!-- skin --><Window size=\"540,355\" a=\"&amp;&lt;x\">"
+      L"<Font name=\"宋体\" size=\"12\" />text<VerticalLayout><Button name=\"b\" text=\"a &quot;b&quot;\"/>"
+      L"<Label/></VerticalLayout></Window>";
+  const wchar_t replacements[] = {L'<', L'>', L'/', L'"', L'=', L'&', L' ', L'x', L'!', L'?', L'-'};
+  auto check = [](const std::wstring& text) {
+    CXmlDocument doc;
+    if (doc.ParseText(text.c_str())) {
+      WalkTree(doc.RootElement());
+    } else {
+      EXPECT_STRNE(doc.ErrorMessage(), L"");
+    }
+  };
+  for (size_t length = 0; length <= skin.size(); ++length) check(skin.substr(0, length));
+  for (size_t i = 0; i < skin.size(); ++i) {
+    for (wchar_t c : replacements) {
+      std::wstring changed = skin;
+      changed[i] = c;
+      check(changed);
+    }
+  }
+}
+
+}  // namespace

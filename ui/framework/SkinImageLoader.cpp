@@ -1,6 +1,7 @@
 // Decoding skin images (stb_image, the one place that holds its implementation) into
 // premultiplied 32-bit bitmaps, with the optional colour-key mask.
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "ui/framework/DrawEngine.h"
@@ -31,6 +32,10 @@ struct StbPixels {
 }  // namespace
 
 std::unique_ptr<SkinImageRecord> CDrawEngine::LoadSkinImage(LPCWSTR name, LPCWSTR resourceType, DWORD mask) {
+  // With a resource type the name is a numeric resource id, given as such or as digits.
+  if (resourceType && name && !IS_INTRESOURCE(name) && *name >= L'0' && *name <= L'9') {
+    name = MAKEINTRESOURCEW(static_cast<WORD>(std::wcstoul(name, nullptr, 10)));
+  }
   std::vector<BYTE> bytes;
   if (!CSkinResources::ReadResourceBytes(name, resourceType, bytes) || bytes.empty()) return nullptr;
   if (bytes.size() > 0x7FFFFFFF) return nullptr;

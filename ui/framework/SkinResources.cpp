@@ -90,8 +90,16 @@ bool CSkinResources::LoadZipResourceImage(UINT resourceId) {
   return true;
 }
 
-// The in-memory archive reads from the image: nothing may read the archive afterwards.
-void CSkinResources::ReleaseZipResourceImage() { Get().image.reset(); }
+// The in-memory archive reads from the image, so it is closed with it: a later lookup
+// then fails cleanly instead of reading freed memory.
+void CSkinResources::ReleaseZipResourceImage() {
+  State& s = Get();
+  if (s.archive && s.archiveName == kMemoryArchiveName) {
+    ZipClose(s.archive);
+    s.archive = nullptr;
+  }
+  s.image.reset();
+}
 
 void CSkinResources::CloseResourceArchive() {
   State& s = Get();

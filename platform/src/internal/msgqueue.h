@@ -82,7 +82,7 @@ class ThreadQueue {
   void DeliverSentMessages();
   void PumpSources();
   bool TakeQueued(MSG* msg, const MessageFilter& filter, bool remove);
-  void WaitForEvents();
+  void WaitForEvents(const MessageFilter& filter);
 
   std::mutex mutex_;
   std::condition_variable sendDone_;

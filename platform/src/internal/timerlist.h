@@ -15,6 +15,8 @@ namespace kvplat {
 // Nanoseconds of the monotonic clock.
 int64_t MonotonicNowNanos();
 
+struct MessageFilter;
+
 class TimerList {
  public:
   // Starts or restarts a timer; returns the id (chosen here for thread timers whose id is
@@ -27,9 +29,10 @@ class TimerList {
 
   // The due timer that fires first and matches the filter, as a WM_TIMER; with `remove`
   // its next period starts now.
-  std::optional<MSG> TakeDue(int64_t now, HWND filter, UINT min, UINT max, bool remove);
-  // When the next timer falls due, or nothing when there are no timers.
-  std::optional<int64_t> NextDue() const;
+  std::optional<MSG> TakeDue(int64_t now, const MessageFilter& filter, bool remove);
+  // When the next timer the filter lets through falls due, or nothing when there is none
+  // (a wait for other messages must not wake for timers it cannot return).
+  std::optional<int64_t> NextDue(const MessageFilter& filter) const;
 
  private:
   struct Timer {
@@ -39,6 +42,8 @@ class TimerList {
     TIMERPROC proc;
     int64_t due;
   };
+  static MSG MessageOf(const Timer& timer);
+
   std::vector<Timer> timers_;
   UINT_PTR nextThreadTimerId_ = 1;
 };

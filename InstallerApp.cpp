@@ -6,6 +6,7 @@
 #include <climits>
 #include <cwctype>
 
+#include "Http/HttpChannels.h"
 #include "Runtime/MainThread.h"
 #include "ui/framework/SkinResources.h"
 
@@ -17,6 +18,9 @@ constexpr UINT kKeepAliveMs = 1000;
 // Set once the dispatch is initialised; never cleared, so a second start does not
 // initialise it again.
 bool dispatchStarted = false;
+// The HTTP channels and their scheduler timer run between start and stop.
+bool httpStarted = false;
+UINT_PTR schedulerTimer = 0;
 
 // The thread timer only keeps the loop ticking; it has nothing to do.
 void CALLBACK KeepAliveProc(HWND, UINT, UINT_PTR, DWORD) {}
@@ -60,9 +64,12 @@ bool StartRuntime(InstallerApp& app, CMainDlg* mainWindow) {
     dispatchStarted = true;
     InitMainThreadDispatch();
   }
-  // The HTTP layer joins here: unless httpStarted is set, set it, start the 500 ms
-  // scheduler thread timer (SetTimer with no window, id 100, HttpTimerProc) into
-  // schedulerTimer, then InitCommandChannel and InitDownloadChannel.
+  if (!httpStarted) {
+    httpStarted = true;
+    schedulerTimer = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
+    InitCommandChannel();
+    InitDownloadChannel();
+  }
   return true;
 }
 
@@ -73,9 +80,13 @@ bool StopRuntime(InstallerApp& app) {
     app.keepAliveTimer = 0;
   }
   ShutdownMainThreadDispatch();
-  // The HTTP layer joins here, after the dispatch: when httpStarted is set,
-  // ShutdownCommandChannel, ShutdownDownloadChannel, kill the schedulerTimer thread timer
-  // and clear httpStarted.
+  if (httpStarted) {
+    ShutdownCommandChannel();
+    ShutdownDownloadChannel();
+    KillTimer(nullptr, schedulerTimer);
+    schedulerTimer = 0;
+    httpStarted = false;
+  }
   return true;
 }
 

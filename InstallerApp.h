@@ -27,9 +27,10 @@ WORD ParseGameId(const std::wstring& commandLine);
 // identifier when the command line is not empty.
 void PrepareInstaller(InstallerApp& app, const std::wstring& commandLine);
 
-// Keep-alive timer, main-thread dispatch (once per process) and the HTTP layer. True.
+// Keep-alive timer, main-thread dispatch (once per process), the HTTP scheduler timer and
+// the command and download channels. True.
 bool StartRuntime(InstallerApp& app, CMainDlg* mainWindow);
-// The reverse; the dispatch drops its queued tasks. True.
+// The reverse; the dispatch drops its queued tasks before the channels shut down. True.
 bool StopRuntime(InstallerApp& app);
 
 // COM, then OLE, then COM again; false when that last call fails, in which case the

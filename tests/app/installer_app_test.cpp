@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "Http/HttpChannels.h"
 #include "InstallerApp.h"
 #include "Runtime/MainThread.h"
 
@@ -53,6 +54,8 @@ TEST(InstallerApp, RuntimeStartsRunsTheLoopAndStops) {
   EXPECT_TRUE(StartRuntime(app, mainWindow));
   EXPECT_EQ(app.mainWindow, mainWindow);
   ASSERT_NE(app.keepAliveTimer, 0u);
+  EXPECT_NE(CommandManager(), nullptr);
+  EXPECT_NE(DownloadManager(), nullptr);
 
   // Tasks from a worker run on this thread while the loop runs; a timer ends the loop.
   std::thread([] { PostCountingTask(); }).join();
@@ -66,6 +69,8 @@ TEST(InstallerApp, RuntimeStartsRunsTheLoopAndStops) {
   EXPECT_EQ(app.mainWindow, nullptr);
   EXPECT_EQ(app.keepAliveTimer, 0u);
   EXPECT_FALSE(KillTimer(nullptr, keepAlive));  // already killed
+  EXPECT_EQ(CommandManager(), nullptr);
+  EXPECT_EQ(DownloadManager(), nullptr);
   PostQuitMessage(0);
   EXPECT_EQ(RunMessageLoop(), 0u);
   EXPECT_EQ(taskRuns, 1);

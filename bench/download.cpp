@@ -3,7 +3,7 @@
 // server, and reports wall time, CPU time, throughput and their ratios; then the CPU the
 // two idle channel threads use over ten seconds. Reports only; never fails.
 //
-//   kv_bench_download [MiB]      (default 1024)
+//   kv_bench_download [MiB [rounds]]      (default 1024 MiB, 3 rounds)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,15 +105,18 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   const uint64_t size = mib << 20;
-  const int rounds = 3;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
+  // Files live in memory when the machine offers a RAM folder, so that both contenders
+  // measure the transfer and not the disk's write-back.
+  if (!std::getenv("TMPDIR") && std::filesystem::is_directory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 1);
   TempPrefix prefix;
   const std::string served = prefix.Host("served");
   const std::string work = prefix.Host("drive_c/work");
   std::filesystem::create_directories(served);
   std::filesystem::create_directories(work);
-  std::printf("download benchmark: %llu MiB file, %d rounds each, loopback server\n",
-              static_cast<unsigned long long>(mib), rounds);
+  std::printf("download benchmark: %llu MiB file, %d rounds each, loopback server, files in %s\n",
+              static_cast<unsigned long long>(mib), rounds, prefix.Root().c_str());
   if (!WriteRandomFile(served + "/big.bin", size, 1)) {
     std::printf("cannot write the source file\n");
     return 0;
@@ -154,9 +157,8 @@ int main(int argc, char** argv) {
   double cw = Median(curlWall), cc = Median(curlCpu), ow = Median(ourWall), oc = Median(ourCpu);
   std::printf("\nmedians            curl tool   channel   ratio (channel / curl)\n");
   std::printf("wall s            %10.3f %9.3f %9.2f\n", cw, ow, ow / cw);
-  std::printf("cpu s             %10.3f %9.3f %9.2f\n", cc, oc, oc / cc);
+  std::printf("cpu s             %10.3f %9.3f %9.2f   (target <= 1.20)\n", cc, oc, oc / cc);
   std::printf("throughput MiB/s  %10.1f %9.1f %9.2f   (target >= 0.90)\n", mib / cw, mib / ow, cw / ow);
-  std::printf("cpu per byte                          %9.2f   (target <= 1.20)\n", oc / cc);
   std::printf("files identical to the source: %s\n", identical ? "yes" : "NO");
 
   // Idle: nothing to transfer; the main thread sleeps, so the process CPU is the two

@@ -191,7 +191,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                        className, exStyle};
   auto createParam = reinterpret_cast<LPARAM>(&create);
   if (!kvplat::Call(*window, WM_NCCREATE, 0, createParam)) {
-    kvplat::FinishDestroy(window);
+    if (!window->destroying) {
+      window->destroying = true;
+      kvplat::FinishDestroy(window);
+    }
     return nullptr;
   }
   // The procedure may have destroyed the window, or refused creation with -1.

@@ -32,7 +32,6 @@ constexpr DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: the current folder i
 class ProcessObject : public kvplat::SignalObject {
  public:
   explicit ProcessObject(pid_t pid) : pid_(pid) {}
-  pid_t Pid() const { return pid_; }
   DWORD ExitCode() const { return IsSignalled() ? exitCode_.load() : STILL_ACTIVE; }
 
   static void StartReaper(std::shared_ptr<ProcessObject> process) {

@@ -40,7 +40,9 @@ struct Key {
   std::vector<Value> values;
 };
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == 7; }
+constexpr DWORD kRegMultiSz = 7;  // REG_MULTI_SZ: no caller writes one, but a file may hold it
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == kRegMultiSz; }
 
 std::string WideBytes(std::wstring_view text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(WCHAR));

@@ -22,7 +22,8 @@ namespace {
 
 // Child mode: with KV_TEST_CHILD_OUT set, the program writes its current folder, the
 // exact command line its parent handed over, KV_PREFIX and then its argv to that file
-// (NUL-separated), and exits with KV_TEST_CHILD_EXIT after KV_TEST_CHILD_SLEEP_MS.
+// (NUL-separated), and exits with KV_TEST_CHILD_EXIT after KV_TEST_CHILD_SLEEP_MS, or
+// aborts when KV_TEST_CHILD_ABORT is set.
 struct ChildMode {
   ChildMode() {
     const char* out = std::getenv("KV_TEST_CHILD_OUT");
@@ -37,6 +38,7 @@ struct ChildMode {
                          ReadHostFile("/proc/self/cmdline");
     WriteHostFile(std::string(out) + ".tmp", record);
     std::filesystem::rename(std::string(out) + ".tmp", out);
+    if (std::getenv("KV_TEST_CHILD_ABORT")) std::abort();
     _exit(std::atoi(value("KV_TEST_CHILD_EXIT").c_str()));
   }
 } childMode;
@@ -247,4 +249,20 @@ TEST(CreateProcess, RunningChildIsStillActiveAndOutlivesItsHandles) {
   for (int i = 0; i < 500 && !std::filesystem::exists(run.Out()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_TRUE(std::filesystem::exists(run.Out()));
+}
+
+TEST(CreateProcess, AbortedChildDoesNotReportSuccess) {
+  TempPrefix prefix;
+  ChildRun run(prefix);
+  setenv("KV_TEST_CHILD_ABORT", "1", 1);
+  PROCESS_INFORMATION info{};
+  BOOL started = run.Start(SelfPath(), SelfPath(), info);
+  unsetenv("KV_TEST_CHILD_ABORT");
+  ASSERT_TRUE(started);
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code));
+  EXPECT_EQ(code, 3u);  // what abort() leaves on Windows
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
 }

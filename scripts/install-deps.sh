@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev curl zlib1g-dev libstb-dev
+  libcurl4-openssl-dev libssl-dev curl zlib1g-dev libstb-dev
   libcairo2-dev libpango1.0-dev fontconfig fonts-wqy-microhei
   libx11-dev libxext-dev
   python3 zip unzip

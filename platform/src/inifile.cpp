@@ -48,7 +48,7 @@ std::wstring AnsiToWide(const std::string& bytes) {
   return text;
 }
 
-std::wstring Decode(const std::string& bytes, Encoding& encoding) {
+std::wstring DecodeText(const std::string& bytes, Encoding& encoding) {
   if (bytes.starts_with(kUtf16Bom)) {
     encoding = Encoding::Utf16Le;
     return kvplat::Utf16LeToWide(std::string_view(bytes).substr(2));
@@ -62,6 +62,15 @@ std::wstring Decode(const std::string& bytes, Encoding& encoding) {
   // Text that is not UTF-8 is in the ANSI code page.
   bool replaced = text.find(L'\xFFFD') != std::wstring::npos;
   if (replaced && bytes.find("\xEF\xBF\xBD") == std::string::npos) return AnsiToWide(bytes);
+  return text;
+}
+
+// A text that carried its own byte-order mark before being re-encoded (a UTF-8 file
+// saved again as UTF-16) starts with U+FEFF after the file's mark. It is encoding noise,
+// never content, and left in place it would hide the first section header.
+std::wstring Decode(const std::string& bytes, Encoding& encoding) {
+  std::wstring text = DecodeText(bytes, encoding);
+  if (!text.empty() && text.front() == L'\xFEFF') text.erase(0, 1);
   return text;
 }
 

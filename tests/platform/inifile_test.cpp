@@ -57,6 +57,14 @@ TEST(IniFile, ReadsValuesInEveryEncoding) {
   }
 }
 
+TEST(IniFile, SecondByteOrderMarkDoesNotHideTheFirstSection) {
+  // A UTF-8 file with its own mark, re-encoded as UTF-16 behind another mark.
+  TempPrefix prefix;
+  WriteHostFile(prefix.Host("drive_c/ProgramData/KavroLaucher.ini"),
+                "\xFF\xFE" + kvplat::WideToUtf16Le(L"\uFEFF[Kavronet-Launcher]\r\nInstallPath=x\r\n"));
+  EXPECT_EQ(Read(L"Kavronet-Launcher", L"InstallPath"), L"x");
+}
+
 TEST(IniFile, TruncatesToTheBufferAndFallsBackToTheDefault) {
   TempPrefix prefix;
   DWORD count = 0;

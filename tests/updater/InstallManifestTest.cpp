@@ -35,8 +35,10 @@ TEST_F(InstallManifestTest, StoresTextAsUtf16LittleEndianAfterByteOrderMark) {
 }
 
 TEST_F(InstallManifestTest, KeepsUtf8ByteOrderMarkOfTheBodyAsCodeUnit) {
-  StoreManifest(kWorkFolder, Utf8ToWide("\xEF\xBB\xBF[Install]"));
+  StoreManifest(kWorkFolder, Utf8ToWide("\xEF\xBB\xBF[Install]\r\nUrl=u\r\n"));
   EXPECT_EQ(StoredBytes().substr(0, 4), "\xFF\xFE\xFF\xFE");
+  // The mark inside the text does not hide the section from the reader.
+  EXPECT_EQ(ReadManifest(kWorkFolder).url, L"u");
 }
 
 TEST_F(InstallManifestTest, NewCopyReplacesLongerOlderCopy) {

@@ -39,8 +39,23 @@ ThreadQueue::ThreadQueue() {
 ThreadQueue::~ThreadQueue() { close(wakeFd_); }
 
 const std::shared_ptr<ThreadQueue>& ThreadQueue::Current() {
-  thread_local std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
-  return queue;
+  struct Owner {
+    std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
+    ~Owner() { queue->OwnerExited(); }
+  };
+  thread_local Owner owner;
+  return owner.queue;
+}
+
+void ThreadQueue::OwnerExited() {
+  ForgetThreadWindows(GetCurrentThreadId());
+  {
+    std::lock_guard lock(mutex_);
+    ownerGone_ = true;
+    for (auto& sent : sent_) sent->done = true;
+    sent_.clear();
+  }
+  sendDone_.notify_all();
 }
 
 void ThreadQueue::Wake() {
@@ -75,7 +90,7 @@ LRESULT ThreadQueue::SendAndWait(const std::shared_ptr<Window>& target, UINT mes
                                  WPARAM wParam, LPARAM lParam) {
   auto sent = std::make_shared<SentMessage>(SentMessage{target, message, wParam, lParam});
   std::unique_lock lock(mutex_);
-  if (target->closed) {
+  if (target->closed || ownerGone_) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }

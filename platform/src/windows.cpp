@@ -145,6 +145,26 @@ std::shared_ptr<Window> LookupWindow(HWND window) {
   return it->second;
 }
 
+void ForgetThreadWindows(DWORD threadId) {
+  std::vector<std::shared_ptr<Window>> forgotten;
+  {
+    auto& table = Windows();
+    std::lock_guard lock(table.mutex);
+    for (auto it = table.windows.begin(); it != table.windows.end();) {
+      if (it->second->threadId != threadId) {
+        ++it;
+        continue;
+      }
+      forgotten.push_back(std::move(it->second));
+      it = table.windows.erase(it);
+    }
+  }
+  for (auto& window : forgotten) {
+    window->queue->DropWindow(*window);
+    --window->windowClass->windows;
+  }
+}
+
 bool IsSelfOrDescendant(HWND ancestor, HWND window) {
   auto& table = Windows();
   std::lock_guard lock(table.mutex);

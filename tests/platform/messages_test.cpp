@@ -218,6 +218,39 @@ TEST(MessageQueue, MessageOnlyWindowsTakeNoDisplayInput) {
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
+TEST(MessageQueue, WindowsOfAFinishedThreadAreGoneAndReleaseTheirSenders) {
+  std::unique_ptr<WindowRecorder> leftBehind;  // its thread ends without destroying it
+  std::thread([&] { leftBehind = std::make_unique<WindowRecorder>(); }).join();
+  HWND left = leftBehind->Handle();
+  ASSERT_NE(left, nullptr);
+  EXPECT_FALSE(IsWindow(left));
+  EXPECT_FALSE(PostMessageW(left, kTestMessage, 0, 0));
+
+  // A sender waiting on a thread that ends without retrieving gets 0 instead of waiting
+  // forever.
+  HWND busy = nullptr;
+  std::unique_ptr<WindowRecorder> busyRecorder;
+  std::mutex mutex;
+  std::condition_variable created;
+  std::thread owner([&] {
+    auto window = std::make_unique<WindowRecorder>();
+    {
+      std::lock_guard lock(mutex);
+      busy = window->Handle();
+      busyRecorder = std::move(window);
+    }
+    created.notify_all();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  });
+  {
+    std::unique_lock lock(mutex);
+    created.wait(lock, [&] { return busy != nullptr; });
+  }
+  EXPECT_EQ(SendMessageW(busy, kTestMessage, 0, 0), 0);
+  owner.join();
+  EXPECT_FALSE(IsWindow(busy));
+}
+
 // A display stand-in: a pipe whose bytes become mouse messages for a window, and whose
 // key byte 'k' becomes a key press that produces the text "hé".
 class PipeSource : public kvplat::EventSource {

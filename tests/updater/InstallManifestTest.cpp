@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 
 #include <windows.h>
@@ -50,6 +51,8 @@ struct ReadCase {
   std::string body;
   TInstallManifest expected;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class ManifestReadTest : public InstallManifestTest, public ::testing::WithParamInterface<ReadCase> {};
 

@@ -38,7 +38,9 @@ class ThreadQueue {
   ThreadQueue(const ThreadQueue&) = delete;
   ThreadQueue& operator=(const ThreadQueue&) = delete;
 
-  // The calling thread's queue, made on first use.
+  // The calling thread's queue, made on first use. When the thread ends, its windows
+  // go (without messages: no procedure can run on a finished thread) and senders
+  // still waiting on it get 0.
   static const std::shared_ptr<ThreadQueue>& Current();
 
   // From any thread. `target` is the window the message is for (null for a thread
@@ -78,6 +80,7 @@ class ThreadQueue {
     bool done = false;
   };
 
+  void OwnerExited();
   void Wake();  // under mutex_
   void DeliverSentMessages();
   void PumpSources();
@@ -92,6 +95,7 @@ class ThreadQueue {
   std::deque<InputMessage> input_;
   std::deque<std::shared_ptr<SentMessage>> sent_;
   std::vector<HWND> paint_;
+  bool ownerGone_ = false;
   bool quitPending_ = false;
   int quitCode_ = 0;
   POINT lastPoint_{};

@@ -56,6 +56,9 @@ struct Window {
 // The record of a live window, or null with ERROR_INVALID_WINDOW_HANDLE.
 std::shared_ptr<Window> LookupWindow(HWND window);
 
+// Removes the windows of a thread that has ended, without sending them anything.
+void ForgetThreadWindows(DWORD threadId);
+
 // True when `window` is `ancestor` or one of its descendants (children, not owned).
 bool IsSelfOrDescendant(HWND ancestor, HWND window);
 

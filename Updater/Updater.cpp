@@ -5,6 +5,7 @@
 #include "Runtime/Log.h"
 #include "Runtime/TextUtils.h"
 #include "Updater/InstallManifest.h"
+#include "Updater/PackageChecksum.h"
 #include "Updater/UpdaterConfig.h"
 
 namespace {
@@ -15,6 +16,8 @@ const wchar_t kTemporarySuffix[] = L".yw";
 const wchar_t kFailureMessage[] = L"安装失败";
 // The code of a finished package that could not take its final name.
 constexpr int kCodeReplaceFailed = -1;
+// The code of a complete download whose digest differs from the manifest's "Md5".
+constexpr int kCodeChecksumMismatch = 2008;
 
 // Helper windows created by this process; each gets its own class named after the count.
 LONG g_helperWindowCount = 0;
@@ -203,7 +206,14 @@ void CUpdater::OnPackageDone(ErrType errType, int code) {
   downloading_ = FALSE;
   std::wstring message;
   const std::wstring temporary = TemporaryPath();
-  if (errType == kErrOk) {
+  if (errType == kErrOk && PackageFailsMd5(temporary, packageMd5_)) {
+    // Not the published package (typically a partial file of an older version resumed
+    // against a newer one): it is dropped, so that the next attempt starts afresh.
+    DeleteFileRetry(temporary);
+    errType = kErrUser;
+    code = kCodeChecksumMismatch;
+    message = kFailureMessage;
+  } else if (errType == kErrOk) {
     if (!DeleteFileRetry(packagePath_) || !MoveFileRetry(temporary, packagePath_)) {
       errType = kErrUser;
       code = kCodeReplaceFailed;

@@ -33,14 +33,18 @@ struct Library {
 };
 
 template <class F>
-FARPROC Proc(F* function) {
+FARPROC Proc(F function) {
   // Through void(*)(), the generic function pointer type, as callers cast back.
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
 const Export kMsImg32[] = {{"AlphaBlend", Proc(&AlphaBlend)}, {"GradientFill", Proc(&GradientFill)}};
-const Export kUser32[] = {{"SetLayeredWindowAttributes", Proc(&SetLayeredWindowAttributes)},
-                          {"UpdateLayeredWindow", Proc(&UpdateLayeredWindow)}};
+// The documented signatures, named explicitly so that the entries stay unambiguous.
+using SetLayeredWindowAttributesFn = BOOL (*)(HWND, COLORREF, BYTE, DWORD);
+using UpdateLayeredWindowFn = BOOL (*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD);
+const Export kUser32[] = {
+    {"SetLayeredWindowAttributes", Proc(static_cast<SetLayeredWindowAttributesFn>(&SetLayeredWindowAttributes))},
+    {"UpdateLayeredWindow", Proc(static_cast<UpdateLayeredWindowFn>(&UpdateLayeredWindow))}};
 
 Library gLibraries[] = {{L"msimg32.dll", kMsImg32, 2}, {L"user32.dll", kUser32, 2}};
 

@@ -403,3 +403,36 @@ TEST_F(GdiText, OpaqueBackgroundsFillBehindText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RectHelpers, IntersectUnionAndHitTestFollowTheDocumentedRules) {
+  const struct {
+    RECT a, b;
+    BOOL intersects;
+    RECT intersection, unionRect;
+  } cases[] = {
+      {{0, 0, 10, 10}, {5, 5, 15, 15}, TRUE, {5, 5, 10, 10}, {0, 0, 15, 15}},
+      {{0, 0, 10, 10}, {10, 0, 20, 10}, FALSE, {0, 0, 0, 0}, {0, 0, 20, 10}},  // touching edges only
+      {{0, 0, 10, 10}, {3, 3, 3, 8}, FALSE, {0, 0, 0, 0}, {0, 0, 10, 10}},     // an empty rectangle adds nothing
+  };
+  for (const auto& c : cases) {
+    RECT r = {1, 2, 3, 4};
+    EXPECT_EQ(IntersectRect(&r, &c.a, &c.b), c.intersects);
+    EXPECT_TRUE(EqualRect(&r, &c.intersection));
+    EXPECT_TRUE(UnionRect(&r, &c.a, &c.b));
+    EXPECT_TRUE(EqualRect(&r, &c.unionRect));
+  }
+  RECT r = {0, 0, 10, 10};
+  EXPECT_TRUE(PtInRect(&r, {0, 0}));
+  EXPECT_FALSE(PtInRect(&r, {10, 5}));  // right and bottom edges are outside
+  OffsetRect(&r, 5, -5);
+  InflateRect(&r, 1, 2);
+  RECT expected = {4, -7, 16, 7};
+  EXPECT_TRUE(EqualRect(&r, &expected));
+  EXPECT_FALSE(IsRectEmpty(&expected));
+  SetRectEmpty(&r);
+  EXPECT_TRUE(IsRectEmpty(&r));
+}
+
+}  // namespace

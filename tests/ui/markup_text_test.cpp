@@ -189,6 +189,30 @@ TEST_F(MarkupTextTest, SingleLineTextIsPlacedByItsFlags) {
   }
 }
 
+// Multi-line text is aligned line by line: the runs of a line move together.
+TEST_F(MarkupTextTest, MultiLineAlignmentMovesWholeLines) {
+  for (UINT flags : {UINT(DT_CENTER), UINT(DT_RIGHT)}) {
+    Canvas canvas(200, 60, kWhite);
+    Paint(canvas, {0, 0, 200, 60}, L"ab <b>cd</b> ef<n>g", flags);
+    RECT ink = canvas.InkBox();
+    RECT firstLine = {200, 0, 0, 0};
+    for (int y = 0; y < tm_.tmHeight; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        if (canvas.At(x, y) == kWhite) continue;
+        firstLine.left = std::min<LONG>(firstLine.left, x);
+        firstLine.right = std::max<LONG>(firstLine.right, x + 1);
+      }
+    }
+    EXPECT_NEAR(firstLine.right - firstLine.left, Width(L"ab cd ef"), 3) << flags;
+    if (flags == DT_CENTER) {
+      EXPECT_NEAR((firstLine.left + firstLine.right) / 2, 100, 3);
+    } else {
+      EXPECT_NEAR(firstLine.right, 200, 2);
+      EXPECT_NEAR(ink.right, 200, 2);
+    }
+  }
+}
+
 TEST_F(MarkupTextTest, OverflowIsCutOrEndsWithAnEllipsis) {
   const wchar_t* text = L"abcdefghijklmnopqrstuvwxyz";
   const int limit = Width(L"abcdefghij");

@@ -35,6 +35,30 @@ TEST(UpdaterHelperWindow, ClassNamesCountFromOneInAProcess) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// A class of that name already exists: the updater goes on without a helper window, and
+// the events of its requests, which have nowhere to go, are dropped.
+TEST(UpdaterHelperWindow, StartSucceedsWithoutHelperWindowWhenItsClassIsTaken) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        TempPrefix prefix;
+        const std::wstring taken = HelperName(1);
+        WNDCLASSW other = {};
+        other.lpfnWndProc = DefWindowProcW;
+        other.hInstance = GetModuleHandleW(nullptr);
+        other.lpszClassName = taken.c_str();
+        RegisterClassW(&other);
+        RecordingListener listener;
+        CUpdater updater(L"C:\\work", &listener);
+        const bool started = updater.Start() == TRUE;
+        const bool windowless = updater.HelperWindow() == nullptr && updater.HelperClassName() == taken;
+        CUpdater::OnPackageHttpDone(reinterpret_cast<UINT_PTR>(updater.HelperWindow()), kErrOk, 0);
+        updater.Stop();
+        std::exit(started && windowless && listener.events.empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(UpdaterHelperWindow, ProcedureSwallowsItsReservedMessages) {
   TempPrefix prefix;
   RecordingListener listener;

@@ -4,6 +4,7 @@
 
 #include "Http/HttpChannels.h"
 #include "Runtime/MainThread.h"
+#include "Updater/PackageChecksum.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void UpdaterFixture::Publish(size_t size, const std::string& sizeText) {
   ASSERT_TRUE(WriteHostFile(SiteHost(kPackagePath), package_));
   std::string manifest = "[Install]\r\nUrl=" + server_->Url(kPackagePath) + "\r\nSize=" +
                          (sizeText.empty() ? std::to_string(size) : sizeText) +
-                         "\r\nMd5=00\r\nVersion=2.0\r\n";
+                         "\r\nMd5=" + Md5Hex(package_.data(), package_.size()) + "\r\nVersion=2.0\r\n";
   ASSERT_TRUE(WriteHostFile(SiteHost(std::string(kPrimaryBase) + "/kvinstall.txt"), manifest));
   ASSERT_TRUE(WriteHostFile(SiteHost(std::string(kFallbackBase) + "/kvinstall.txt"), manifest));
 }

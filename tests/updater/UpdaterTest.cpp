@@ -229,6 +229,27 @@ TEST_F(UpdaterFixture, ServerIgnoringRangesStillGivesTheRightFile) {
   EXPECT_EQ(ReadHostFile(WorkHost("kvinstaller.exe")), package_);
 }
 
+TEST_F(UpdaterFixture, PartialFileOfAnotherPackageIsDroppedNotInstalled) {
+  const size_t size = 50 * 1024;
+  Publish(size);
+  // Left by an interrupted download of an earlier version: resuming from it gives the
+  // right length but the wrong bytes.
+  ASSERT_TRUE(WriteHostFile(WorkHost("kvinstaller.exe.yw"), PackageBytes(size + 7).substr(7, 20000)));
+  StartUpdater();
+  ASSERT_TRUE(PumpUntilPackageResults(1));
+  const TListenerEvent* first = listener_.Last(Kind::kPackageResult);
+  EXPECT_EQ(first->a, 3);
+  EXPECT_EQ(first->b, 2008);
+  EXPECT_EQ(first->text, L"安装失败");
+  EXPECT_FALSE(fs::exists(WorkHost("kvinstaller.exe")));
+  EXPECT_FALSE(fs::exists(WorkHost("kvinstaller.exe.yw")));
+
+  updater_->RetryPackageDownload();
+  ASSERT_TRUE(PumpUntilPackageResults(2));
+  EXPECT_EQ(listener_.Last(Kind::kPackageResult)->a, 0);
+  EXPECT_EQ(ReadHostFile(WorkHost("kvinstaller.exe")), package_);
+}
+
 TEST_F(UpdaterFixture, RetryWhileRunningStartsNothing) {
   Publish(256 * 1024);
   server_->SetRule(kPackagePath, "throttle=100000");

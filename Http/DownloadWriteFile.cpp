@@ -42,11 +42,11 @@ bool DownloadWriteFile::Open(const std::wstring& path) {
   return true;
 }
 
-uint64_t DownloadWriteFile::Length() {
+int64_t DownloadWriteFile::Length() {
   try {
-    return file_.IsOpen() ? static_cast<uint64_t>(file_.SeekToEnd()) : 0;
+    return file_.IsOpen() ? static_cast<int64_t>(file_.SeekToEnd()) : -1;
   } catch (const CFileExException&) {
-    return 0;
+    return -1;
   }
 }
 

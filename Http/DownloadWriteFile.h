@@ -22,8 +22,8 @@ class DownloadWriteFile : public OBaseStream {
   void Clear() override;
 
   bool IsOpen() const;
-  // The current length of the open file.
-  uint64_t Length();
+  // The current length of the open file; -1 when it cannot be told.
+  int64_t Length();
 
  private:
   void Fail(int type, int code, int systemError);

@@ -44,7 +44,13 @@ bool CHttpDownloadFile::Start() {
   }
   transfer->SetOutput(writer);
   HTTP_LOG_FILE(LogLevel_Info, L"CHttpDownloadFile::Start() localPath:%s", localPath_.c_str());
-  if (!PrepareLocalFile(writer->Length())) return false;
+  // The open writer tells the size of the local file as it is now.
+  int64_t size = writer->Length();
+  if (size < 0) {
+    HTTP_LOG_FILE(LogLevel_Info, L"无需断点下载 %s ", localPath_.c_str());
+    size = 0;
+  }
+  if (!PrepareLocalFile(static_cast<uint64_t>(size))) return false;
   return CHttpBase::Start();
 }
 

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +67,9 @@ PublisherServer::PublisherServer(const std::string& root, const std::vector<std:
   if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
   pid_ = fork();
   if (pid_ == 0) {
+    // The server ends with the test process, also when a test aborts: an orphan would
+    // keep the test's output pipe open.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     dup2(pipeFds[1], STDOUT_FILENO);
     close(pipeFds[0]);
     close(pipeFds[1]);

@@ -17,12 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "Http/HttpChannels.h"
 #include "Http/HttpDownloadFile.h"
-#include "Runtime/MainThread.h"
 #include "support/MessagePump.h"
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
+#include "support/TestRuntime.h"
 
 namespace {
 
@@ -116,10 +115,7 @@ int main(int argc, char** argv) {
   PublisherServer server(served);
   const TFileDigest source = DigestFile(served + "/big.bin");
 
-  InitMainThreadDispatch();
-  UINT_PTR timer = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
-  InitCommandChannel();
-  InitDownloadChannel();
+  StartTestRuntime();
 
   std::vector<TRun> curlRuns, ourRuns;
   bool identical = true;
@@ -162,9 +158,7 @@ int main(int argc, char** argv) {
   double idle = CpuOf(after) - CpuOf(before);
   std::printf("idle channel threads over 10 s: %.3f s CPU (%.2f %% of one core)\n", idle, idle * 10);
 
-  ShutdownCommandChannel();
-  ShutdownDownloadChannel();
-  KillTimer(nullptr, timer);
+  StopTestRuntime();
   std::filesystem::remove(served + "/big.bin");
   return 0;
 }

@@ -2,9 +2,7 @@
 
 #include <filesystem>
 
-#include "Http/HttpChannels.h"
 #include "Runtime/Log.h"
-#include "Runtime/MainThread.h"
 
 void HttpTestRuntime::SetUp() {
   prefix_ = std::make_unique<TempPrefix>();
@@ -14,26 +12,14 @@ void HttpTestRuntime::SetUp() {
   logPath_ = prefix_->Host("http.log");
   ConfigureLogging("file=" + logPath_);
   server_ = std::make_unique<PublisherServer>(served_);
-  InitMainThreadDispatch();
-  timer_ = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
-  InitCommandChannel();
-  InitDownloadChannel();
+  StartTestRuntime();
 }
 
 void HttpTestRuntime::TearDown() {
-  ShutdownCommandChannel();
-  ShutdownDownloadChannel();
-  if (timer_) KillTimer(nullptr, timer_);
-  // Events still queued refer to deleted listeners and are dropped when they run.
-  PumpMessagesFor(20);
+  StopTestRuntime();
   ConfigureLogging("");
   server_.reset();
   prefix_.reset();
-}
-
-void HttpTestRuntime::StopSchedulerTimer() {
-  if (timer_) KillTimer(nullptr, timer_);
-  timer_ = 0;
 }
 
 std::string HttpTestRuntime::LocalHostPath(const std::string& name) const {

@@ -13,14 +13,13 @@
 #include "support/MessagePump.h"
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
+#include "support/TestRuntime.h"
 
 class HttpTestRuntime : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Stops the 500 ms scheduler timer, for tests that drive its work themselves.
-  void StopSchedulerTimer();
   // How long a test waits for an outcome that arrives within milliseconds when all is well.
   static constexpr DWORD kWaitMs = 10000;
 
@@ -38,7 +37,4 @@ class HttpTestRuntime : public ::testing::Test {
   std::unique_ptr<PublisherServer> server_;
   std::string served_;
   std::string logPath_;
-
- private:
-  UINT_PTR timer_ = 0;
 };

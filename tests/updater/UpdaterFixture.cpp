@@ -2,32 +2,7 @@
 
 #include <filesystem>
 
-#include "Http/HttpChannels.h"
-#include "Runtime/MainThread.h"
 #include "Updater/PackageChecksum.h"
-
-namespace {
-
-UINT_PTR g_httpTimer = 0;
-
-}  // namespace
-
-void StartTestRuntime() {
-  InitMainThreadDispatch();
-  g_httpTimer = SetTimer(nullptr, kHttpTimerId, kHttpTimerPeriodMs, HttpTimerProc);
-  InitCommandChannel();
-  InitDownloadChannel();
-}
-
-void StopTestRuntime() {
-  ShutdownCommandChannel();
-  ShutdownDownloadChannel();
-  if (g_httpTimer) KillTimer(nullptr, g_httpTimer);
-  g_httpTimer = 0;
-  // Events still queued refer to deleted listeners and are dropped when they run.
-  PumpMessagesFor(20);
-  ShutdownMainThreadDispatch();
-}
 
 void UpdaterFixture::SetUp() {
   prefix_ = std::make_unique<TempPrefix>();

@@ -13,12 +13,8 @@
 #include "support/MessagePump.h"
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
+#include "support/TestRuntime.h"
 #include "updater/RecordingListener.h"
-
-// The runtime the updater needs, as the program starts it: the main-thread dispatch, the
-// 500 ms HTTP scheduler timer and both channels; and its orderly end.
-void StartTestRuntime();
-void StopTestRuntime();
 
 class UpdaterFixture : public ::testing::Test {
  protected:

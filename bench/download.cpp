@@ -20,6 +20,7 @@
 #include "Http/HttpChannels.h"
 #include "Http/HttpDownloadFile.h"
 #include "Runtime/MainThread.h"
+#include "support/MessagePump.h"
 #include "support/PublisherServer.h"
 #include "support/TempPrefix.h"
 
@@ -67,15 +68,6 @@ void OnDone(UINT_PTR user, ErrType type, int) {
   done->type = type;
 }
 
-void PumpUntil(const TDone& done) {
-  while (!done.finished) {
-    MSG message;
-    if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 TRun RunDownloadChannel(const std::wstring& url, const std::wstring& localPath, uint64_t size) {
   TRun run;
   TDone done;
@@ -85,7 +77,7 @@ TRun RunDownloadChannel(const std::wstring& url, const std::wstring& localPath, 
   double start = Now();
   if (!task.StartDownload(url, localPath, size, reinterpret_cast<UINT_PTR>(&done), OnDone, nullptr))
     return run;
-  PumpUntil(done);
+  PumpMessagesUntil([&done] { return done.finished; }, INFINITE);
   run.wall = Now() - start;
   rusage after{};
   getrusage(RUSAGE_SELF, &after);

@@ -3,14 +3,13 @@
 // text. Each is reported per operation.
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-// The test helpers (temporary prefix, archive and PNG writers, drawing host) are compiled
-// into the benchmark; there is no library of them outside the test build.
-#include "support/TempPrefix.cpp"
-#include "ui/draw_test_host.cpp"
-#include "ui/skin_test_support.cpp"
+#include "support/DrawTestHost.h"
+#include "support/SkinTestSupport.h"
+#include "support/TempPrefix.h"
 #include "ui/framework/DrawEngine.h"
 #include "ui/framework/SkinArchive.h"
 #include "ui/framework/SkinResources.h"

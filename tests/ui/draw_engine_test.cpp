@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "draw_test_host.h"
 #include "internal/library.h"
 #include "internal/resources.h"
+#include "support/DrawTestHost.h"
 #include "support/TempPrefix.h"
 #include "ui/framework/DrawEngine.h"
 #include "ui/framework/SkinResources.h"

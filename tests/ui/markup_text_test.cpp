@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "draw_test_host.h"
+#include "support/DrawTestHost.h"
 #include "support/TempPrefix.h"
 #include "ui/framework/DrawEngine.h"
 #include "ui/framework/SkinResources.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "skin_test_support.h"
+#include "support/SkinTestSupport.h"
 #include "ui/framework/SkinArchive.h"
 
 using namespace SkinUI;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "internal/resources.h"
-#include "skin_test_support.h"
+#include "support/SkinTestSupport.h"
 #include "ui/framework/SkinResources.h"
 #include "ui/framework/XmlDocument.h"
 

@@ -1,4 +1,4 @@
-#include "skin_test_support.h"
+#include "support/SkinTestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "draw_test_host.h"
+#include "support/DrawTestHost.h"
 
 #include <algorithm>
 #include <cwchar>

@@ -1,10 +1,10 @@
 // The atom table shared by window classes and registered messages, window classes and
 // RegisterWindowMessageW.
-#include <cwctype>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 
+#include "internal/nocase.h"
 #include "internal/windowrecord.h"
 
 namespace kvplat {
@@ -84,12 +84,6 @@ ATOM Register(const WNDCLASSEXW& info) {
 }
 
 }  // namespace
-
-std::wstring FoldName(std::wstring_view name) {
-  std::wstring folded(name);
-  for (auto& ch : folded) ch = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch)));
-  return folded;
-}
 
 std::shared_ptr<WindowClass> LookupClass(LPCWSTR nameOrAtom) {
   auto& table = Classes();

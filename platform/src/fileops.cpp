@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include "internal/clock.h"
 #include "internal/drivemap.h"
 #include "internal/errors.h"
 #include "internal/handles.h"
@@ -114,14 +115,6 @@ namespace {
 
 class FindObject : public kvplat::KernelObject {};
 
-void ToFileTime(const timespec& time, FILETIME& out) {
-  // 100 ns intervals since 1601-01-01.
-  ULONGLONG ticks = (static_cast<ULONGLONG>(time.tv_sec) + 11644473600ull) * 10000000ull +
-                    static_cast<ULONGLONG>(time.tv_nsec) / 100;
-  out.dwLowDateTime = static_cast<DWORD>(ticks);
-  out.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-}
-
 void FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAW& data) {
   data = WIN32_FIND_DATAW{};
   if (S_ISDIR(st.st_mode)) {
@@ -133,9 +126,9 @@ void FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DAT
     data.nFileSizeLow = static_cast<DWORD>(size);
   }
   if (!(st.st_mode & S_IWUSR)) data.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
-  ToFileTime(st.st_mtim, data.ftCreationTime);
-  ToFileTime(st.st_atim, data.ftLastAccessTime);
-  ToFileTime(st.st_mtim, data.ftLastWriteTime);
+  data.ftCreationTime = kvplat::FileTimeFromTimespec(st.st_mtim);
+  data.ftLastAccessTime = kvplat::FileTimeFromTimespec(st.st_atim);
+  data.ftLastWriteTime = kvplat::FileTimeFromTimespec(st.st_mtim);
   std::wstring wide = kvplat::Utf8ToWide(name);
   wide.resize(std::min<size_t>(wide.size(), MAX_PATH - 1));
   std::wmemcpy(data.cFileName, wide.c_str(), wide.size() + 1);

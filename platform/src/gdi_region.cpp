@@ -32,6 +32,25 @@ cairo_region_t* EffectiveClip(const GdiDC& dc) {
   return cairo_region_create_rectangle(&all);
 }
 
+// Combines `other` into `result` as CombineRgn's mode says (RGN_COPY leaves it as is).
+void Combine(cairo_region_t* result, const cairo_region_t* other, int mode) {
+  switch (mode) {
+    case RGN_AND: cairo_region_intersect(result, other); break;
+    case RGN_OR: cairo_region_union(result, other); break;
+    case RGN_XOR: cairo_region_xor(result, other); break;
+    case RGN_DIFF: cairo_region_subtract(result, other); break;
+    default: break;
+  }
+}
+
+// The bounding box of a region into rect; returns the region's type.
+int BoundingBox(const cairo_region_t* region, LPRECT rect) {
+  cairo_rectangle_int_t box;
+  cairo_region_get_extents(region, &box);
+  *rect = {box.x, box.y, box.x + box.width, box.y + box.height};
+  return RegionType(region);
+}
+
 }  // namespace
 
 cairo_region_t* RegionOf(HRGN region) {
@@ -76,13 +95,7 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
   cairo_region_t* b = mode == RGN_COPY ? a : RegionOf(src2);
   if (!target || !a || !b || mode < RGN_AND || mode > RGN_COPY) return ERROR;
   cairo_region_t* result = cairo_region_copy(a);
-  switch (mode) {
-    case RGN_AND: cairo_region_intersect(result, b); break;
-    case RGN_OR: cairo_region_union(result, b); break;
-    case RGN_XOR: cairo_region_xor(result, b); break;
-    case RGN_DIFF: cairo_region_subtract(result, b); break;
-    default: break;
-  }
+  Combine(result, b, mode);
   auto object = LookupGdi<GdiRegion>(dest, GdiKind::Region);
   cairo_region_destroy(object->region);
   object->region = result;
@@ -92,20 +105,14 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode) {
 int GetRgnBox(HRGN region, LPRECT rect) {
   cairo_region_t* r = RegionOf(region);
   if (!r || !rect) return ERROR;
-  cairo_rectangle_int_t box;
-  cairo_region_get_extents(r, &box);
-  *rect = {box.x, box.y, box.x + box.width, box.y + box.height};
-  return RegionType(r);
+  return BoundingBox(r, rect);
 }
 
 int GetClipBox(HDC dc, LPRECT rect) {
   auto target = LookupDC(dc);
   if (!target || !rect) return ERROR;
   cairo_region_t* clip = EffectiveClip(*target);
-  cairo_rectangle_int_t box;
-  cairo_region_get_extents(clip, &box);
-  *rect = {box.x, box.y, box.x + box.width, box.y + box.height};
-  int type = RegionType(clip);
+  int type = BoundingBox(clip, rect);
   cairo_region_destroy(clip);
   return type;
 }
@@ -123,13 +130,7 @@ int ExtSelectClipRgn(HDC dc, HRGN region, int mode) {
   cairo_region_t* r = RegionOf(region);
   if (!r || mode < RGN_AND || mode > RGN_COPY) return ERROR;
   cairo_region_t* result = mode == RGN_COPY ? cairo_region_copy(r) : EffectiveClip(*target);
-  switch (mode) {
-    case RGN_AND: cairo_region_intersect(result, r); break;
-    case RGN_OR: cairo_region_union(result, r); break;
-    case RGN_XOR: cairo_region_xor(result, r); break;
-    case RGN_DIFF: cairo_region_subtract(result, r); break;
-    default: break;
-  }
+  Combine(result, r, mode);
   if (s.clip) cairo_region_destroy(s.clip);
   s.clip = result;
   return RegionType(result);

@@ -2,10 +2,10 @@
 // the program looks up at run time. A module handle names one entry of a fixed table.
 #include <atomic>
 #include <cstring>
-#include <cwctype>
 #include <string>
 
 #include "internal/library.h"
+#include "internal/nocase.h"
 
 // Window entry points implemented with the windows; weak, so that a build without them
 // reports them missing instead of failing to link.
@@ -48,15 +48,6 @@ const Export kUser32[] = {
 
 Library gLibraries[] = {{L"msimg32.dll", kMsImg32, 2}, {L"user32.dll", kUser32, 2}};
 
-bool SameName(std::wstring_view a, const wchar_t* b) {
-  size_t n = std::wcslen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
-  }
-  return true;
-}
-
 // "C:\Windows\System32\MSIMG32.DLL", "msimg32.dll" and "msimg32" name the same library.
 Library* FindLibrary(LPCWSTR fileName) {
   if (!fileName) return nullptr;
@@ -66,7 +57,7 @@ Library* FindLibrary(LPCWSTR fileName) {
   std::wstring withExtension(name);
   if (name.find(L'.') == std::wstring_view::npos) withExtension += L".dll";
   for (Library& library : gLibraries) {
-    if (SameName(withExtension, library.name)) return &library;
+    if (SameNameNoCase(withExtension, library.name)) return &library;
   }
   return nullptr;
 }

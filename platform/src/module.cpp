@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include <windows.h>
+
+#include "internal/nocase.h"
 #include "internal/utf.h"
-#include "internal/windowrecord.h"
 
 extern "C" char __executable_start;  // set by the linker: the start of the executable image
 

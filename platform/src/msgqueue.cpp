@@ -17,8 +17,6 @@ namespace {
 
 constexpr int64_t kNanosPerMilli = 1000000;
 
-DWORD TickNow() { return static_cast<DWORD>(MonotonicNowNanos() / kNanosPerMilli); }
-
 }  // namespace
 
 bool MessageFilter::Matches(const MSG& msg) const {
@@ -70,7 +68,7 @@ bool ThreadQueue::Post(const MSG& msg, const Window* target) {
   std::lock_guard lock(mutex_);
   if (target && target->closed) return false;
   posted_.push_back(msg);
-  posted_.back().time = TickNow();
+  posted_.back().time = GetTickCount();
   posted_.back().pt = lastPoint_;
   Wake();
   return true;
@@ -80,7 +78,7 @@ bool ThreadQueue::PostInput(const MSG& msg, std::wstring text, const Window* tar
   std::lock_guard lock(mutex_);
   if (target && target->closed) return false;
   input_.push_back({msg, std::move(text)});
-  if (input_.back().msg.time == 0) input_.back().msg.time = TickNow();
+  if (input_.back().msg.time == 0) input_.back().msg.time = GetTickCount();
   lastPoint_ = msg.pt;
   Wake();
   return true;
@@ -212,12 +210,12 @@ bool ThreadQueue::TakeQueued(MSG* msg, const MessageFilter& filter, bool remove)
   }
   // WM_QUIT comes once nothing is posted or queued as input, whatever the filter.
   if (quitPending_ && posted_.empty() && input_.empty()) {
-    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, TickNow(), lastPoint_};
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, GetTickCount(), lastPoint_};
     if (remove) quitPending_ = false;
     return true;
   }
   for (HWND window : paint_) {
-    MSG probe{window, WM_PAINT, 0, 0, TickNow(), lastPoint_};
+    MSG probe{window, WM_PAINT, 0, 0, GetTickCount(), lastPoint_};
     if (filter.Matches(probe)) {
       *msg = probe;
       return true;  // stays pending until the window is validated

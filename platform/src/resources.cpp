@@ -1,11 +1,11 @@
 // Module resources: FindResourceW and friends over the table the build registers. Every
 // resource belongs to the executable, so the module handle is not consulted. Names and
 // types are numeric ids or strings compared without regard to ASCII case.
-#include <cwctype>
 #include <mutex>
 #include <string>
 #include <deque>
 
+#include "internal/nocase.h"
 #include "internal/resources.h"
 
 namespace kvplat {
@@ -25,7 +25,7 @@ struct ResourceKey {
     if (IS_INTRESOURCE(value)) {
       key.id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(value));
     } else {
-      for (const WCHAR* p = value; *p; ++p) key.name += static_cast<WCHAR>(std::towupper(static_cast<wint_t>(*p)));
+      key.name = FoldName(value);
     }
     return key;
   }

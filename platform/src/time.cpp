@@ -4,25 +4,37 @@
 #include <atomic>
 #include <windows.h>
 
+#include "internal/clock.h"
+
 namespace {
 
 constexpr int64_t kNanosPerSecond = 1000000000;
 // 100 ns intervals between 1601-01-01 and 1970-01-01.
 constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
 
-int64_t MonotonicNanos() {
+std::atomic<int> timerPeriodRequests{0};
+
+}  // namespace
+
+namespace kvplat {
+
+int64_t MonotonicNowNanos() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * kNanosPerSecond + ts.tv_nsec;
 }
 
-std::atomic<int> timerPeriodRequests{0};
+FILETIME FileTimeFromTimespec(const timespec& time) {
+  uint64_t ticks = kFileTimeUnixEpoch + static_cast<uint64_t>(time.tv_sec) * 10000000ull +
+                   static_cast<uint64_t>(time.tv_nsec) / 100;
+  return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
 
-}  // namespace
+}  // namespace kvplat
 
 DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
 
-ULONGLONG GetTickCount64() { return static_cast<ULONGLONG>(MonotonicNanos() / 1000000); }
+ULONGLONG GetTickCount64() { return static_cast<ULONGLONG>(kvplat::MonotonicNowNanos() / 1000000); }
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
   frequency->QuadPart = kNanosPerSecond;
@@ -30,17 +42,14 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 }
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
-  count->QuadPart = MonotonicNanos();
+  count->QuadPart = kvplat::MonotonicNowNanos();
   return TRUE;
 }
 
 void GetSystemTimeAsFileTime(LPFILETIME systemTime) {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  uint64_t ticks = kFileTimeUnixEpoch + static_cast<uint64_t>(ts.tv_sec) * 10000000ull +
-                   static_cast<uint64_t>(ts.tv_nsec) / 100;
-  systemTime->dwLowDateTime = static_cast<DWORD>(ticks);
-  systemTime->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  *systemTime = kvplat::FileTimeFromTimespec(ts);
 }
 
 void GetLocalTime(LPSYSTEMTIME localTime) {

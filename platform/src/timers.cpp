@@ -1,7 +1,5 @@
 // Timers with and without a window: SetTimer, KillTimer and the per-thread timer list
 // the message queue draws WM_TIMER from.
-#include <time.h>
-
 #include <algorithm>
 
 #include "internal/msgqueue.h"
@@ -21,12 +19,6 @@ int64_t PeriodNanos(UINT periodMs) {
 }
 
 }  // namespace
-
-int64_t MonotonicNowNanos() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 UINT_PTR TimerList::Set(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc) {
   auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& timer) {

@@ -9,6 +9,7 @@
 
 #include "internal/events.h"
 #include "internal/msgqueue.h"
+#include "internal/nocase.h"
 #include "internal/windowrecord.h"
 
 namespace kvplat {

@@ -10,10 +10,9 @@
 #include <optional>
 #include <vector>
 
-namespace kvplat {
+#include "internal/clock.h"
 
-// Nanoseconds of the monotonic clock.
-int64_t MonotonicNowNanos();
+namespace kvplat {
 
 struct MessageFilter;
 

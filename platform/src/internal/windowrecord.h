@@ -62,7 +62,4 @@ void ForgetThreadWindows(DWORD threadId);
 // True when `window` is `ancestor` or one of its descendants (children, not owned).
 bool IsSelfOrDescendant(HWND ancestor, HWND window);
 
-// The folded (case-insensitive) form of a name, as atoms and properties compare names.
-std::wstring FoldName(std::wstring_view name);
-
 }  // namespace kvplat
